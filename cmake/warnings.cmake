@@ -1,0 +1,6 @@
+function(tidalhalo_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wconversion -Wsign-conversion -Wshadow)
+  if(TIDALHALO_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
