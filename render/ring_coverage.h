@@ -1,0 +1,73 @@
+// How strongly the ring covers one pixel, and the ring's colour there.
+// Inline because the pixel functions call it once per pixel.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "render/ring_render_info.h"
+#include "render/scatter_random.h"
+
+struct RingSample {
+    double f;      // coverage, 0..opacity
+    float red;     // ring colour, mixed from colour 2 (f = 0) to colour 1 (f = 1)
+    float green;
+    float blue;
+};
+
+inline constexpr double RING_PI = 3.141592653589793;
+
+// The ramp value before noise: -2.0 where the ramp that applies is disabled.
+inline double RingRamp(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
+    double f = -2.0;
+    const double dx = static_cast<double>(x) * info.x_scale - info.center_x;
+    const double dy = static_cast<double>(y) - info.center_y;
+    const double d = std::sqrt(dx * dx + dy * dy);
+    if (d >= info.radius) {
+        if (info.feather > 0.0) {
+            f = 1.0 - (d - info.radius) / info.feather;
+        }
+    } else if (d < info.radius) {
+        if (info.expand > 0.0) {
+            f = d / (info.expand * info.radius) + info.inner_offset;
+        }
+    }
+    return f;
+}
+
+// One generator value per pixel; each row reseeds at x = 0, so a row's noise
+// is the same whichever thread renders it, as long as one thread visits the
+// row from x = 0 upward.
+inline double RingNoise(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
+    if (x == 0) {
+        const uint32_t row = static_cast<uint32_t>(y) + static_cast<uint32_t>(info.row_offset);
+        ScatterSeed(row * row + static_cast<uint32_t>(info.scatter_seed));
+        ScatterDiscard(info.discard_count);
+    }
+    const int32_t noise = (ScatterNext() % 512) - 256;
+    return static_cast<double>(noise) * info.scatter;
+}
+
+inline float RingMix(float color2, float color1, double f) noexcept {
+    const float difference = color1 - color2;
+    return static_cast<float>(static_cast<double>(color2) + f * static_cast<double>(difference));
+}
+
+inline RingSample RingCoverage(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
+    double f = RingRamp(info, x, y);
+    if (info.scatter > 0.0) {
+        f = f + RingNoise(info, x, y);
+    }
+    if (!(f >= 0.0)) {
+        f = 0.0;  // also catches NaN
+    } else if (f > 1.0) {
+        f = 1.0;
+    }
+    if (info.smooth != 0) {
+        f = (1.0 - std::cos(RING_PI * f)) * 0.5;
+    }
+    f = f * info.opacity;
+    return RingSample{f, RingMix(info.color2_float.red, info.color1_float.red, f),
+                      RingMix(info.color2_float.green, info.color1_float.green, f),
+                      RingMix(info.color2_float.blue, info.color1_float.blue, f)};
+}
