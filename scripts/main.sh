@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The main job: set up, build the native and the Windows module, and render
+# the test card with the ring.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake --preset windows
+cmake --build --preset windows --target Kv_Tidalhalo
+
+aex="$PWD/build/windows/Kv_Tidalhalo.aex"
+tool="$PWD/build/native/cli/tidalhalo"
+if [ -x "$tool" ]; then
+  "$tool" render -o "$PWD/halo.png"
+  echo "main: picture: $PWD/halo.png"
+else
+  echo "main: the command-line renderer is not built yet"
+fi
+echo "main: native module: $PWD/build/native/Kv_Tidalhalo.so"
+echo "main: Windows module: $aex"

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the native tests, then the checks
+# of the Windows module and the tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+ctest --preset native
+if [ -f scripts/windows.sh ]; then
+  bash scripts/windows.sh
+fi
