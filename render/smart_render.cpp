@@ -88,7 +88,8 @@ PF_Err Render(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *ext
     if (err == PF_Err_NONE && input != nullptr) {
         err = static_cast<const PF_WorldSuite2 *>(held.world_suite)->PF_GetPixelFormat(input, &format);
     }
-    if (err == PF_Err_NONE && input != nullptr) {
+    // A host that answers without an output buffer gets nothing drawn rather than a crash.
+    if (err == PF_Err_NONE && input != nullptr && output != nullptr) {
         AdjustRingRenderInfo(*held.info, input->origin_x, input->origin_y);
         err = Iterate(in_data, suites, format, input, output, held.info);
     }
