@@ -1,9 +1,9 @@
-#include "pe/pe_file.h"
+#include "sim/pe/pe_file.h"
 
 #include <fstream>
 #include <new>
 
-namespace pe {
+namespace tidalhalo::pe {
 namespace {
 
 // Files larger than this are not modules we care about; refusing them keeps
@@ -504,4 +504,4 @@ bool DecodeRegistration(std::span<const uint8_t> bytes, Registration& registrati
     }
 }
 
-}  // namespace pe
+}  // namespace tidalhalo::pe

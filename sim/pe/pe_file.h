@@ -3,6 +3,7 @@
 // record. It trusts nothing in the file: every offset is bounds-checked and a
 // damaged file yields false with a message, never a crash.
 //
+//   using namespace tidalhalo;
 //   pe::PeFile file;
 //   std::string error;
 //   if (!pe::ReadPeFile("Kv_Tidalhalo.aex", file, error)) { report(error); }
@@ -20,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pe {
+namespace tidalhalo::pe {
 
 inline constexpr uint16_t MACHINE_I386 = 0x014c;
 inline constexpr uint16_t MACHINE_AMD64 = 0x8664;
@@ -132,4 +133,4 @@ struct Registration {
 bool DecodeRegistration(std::span<const uint8_t> bytes, Registration& registration,
                         std::string& error) noexcept;
 
-}  // namespace pe
+}  // namespace tidalhalo::pe

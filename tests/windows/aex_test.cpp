@@ -9,9 +9,11 @@
 #include "built_module.h"
 #include "compiled_resources.h"
 #include "entry/identity.h"
-#include "pe/pe_file.h"
+#include "sim/pe/pe_file.h"
 
 namespace {
+
+namespace pe = tidalhalo::pe;
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),

@@ -9,9 +9,11 @@
 
 #include "built_module.h"
 #include "compiled_resources.h"
-#include "pe/pe_file.h"
+#include "sim/pe/pe_file.h"
 
 namespace {
+
+namespace pe = tidalhalo::pe;
 
 std::vector<uint8_t> CompiledRecord() {
     std::vector<CompiledResource> resources;

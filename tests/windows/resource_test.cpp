@@ -8,9 +8,11 @@
 
 #include "compiled_resources.h"
 #include "entry/identity.h"
-#include "pe/pe_file.h"
+#include "sim/pe/pe_file.h"
 
 namespace {
+
+namespace pe = tidalhalo::pe;
 
 class ResourceScript : public ::testing::Test {
 protected:
