@@ -1,0 +1,21 @@
+// PNG files: any colour type and bit depth in, 8-bit or 16-bit RGBA out.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "sim/image.h"
+
+namespace tidalhalo::cli {
+
+// Reads a PNG into host layout. Without a wanted depth the file's own
+// decides: 16-bit files give 16-bit images, all others 8-bit. Grey becomes
+// equal colour channels, a missing alpha is opaque, a tRNS chunk applies.
+// Throws CliError naming the file on any failure.
+sim::Image ReadPng(const std::string &path, std::optional<sim::PixelDepth> depth);
+
+// Writes an RGBA PNG of 8 bits for 8-bit images, 16 bits otherwise (float
+// channels are clamped to 0..1 there, as the format requires).
+void WritePng(const std::string &path, const sim::ImageView &image);
+
+}  // namespace tidalhalo::cli

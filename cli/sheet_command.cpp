@@ -1,0 +1,51 @@
+#include "cli/sheet_command.h"
+
+#include <iterator>
+
+#include "cli/atomic_file.h"
+#include "cli/cli_error.h"
+#include "cli/image_io.h"
+#include "cli/module_path.h"
+#include "cli/render_command.h"
+
+namespace tidalhalo::cli {
+namespace {
+
+constexpr const char *kDefaultOutput = "sheet.png";
+constexpr int32_t kModes = static_cast<int32_t>(std::size(kBlendNames));
+
+}  // namespace
+
+int RunSheet(const Options &options) {
+    const std::string output = options.output.value_or(kDefaultOutput);
+    OutputFormatOf(output);
+    CheckWritable(output);
+    const sim::PixelDepth depth = RenderDepth(options, options.input);
+
+    ModuleHost host(options.module.value_or(DefaultModulePath()));
+    host.ApplyEffectOptions(options);
+
+    int32_t full_width = 0, full_height = 0;
+    const sim::Image source = LoadSource(options, options.input, depth, full_width, full_height);
+    ApplySettings(host, options, full_width, full_height);
+    host.Renderer().Settings().time.frame = options.frame.value_or(0);
+    if (int64_t{source.Width()} * kModes > 32767) {
+        throw CliError(output, "would be wider than 32767 pixels; use --downsample");
+    }
+
+    // Each mode renders straight into its panel of the sheet: a window of
+    // the source's size onto the sheet's rows.
+    sim::Image sheet(depth, source.Width() * kModes, source.Height());
+    const sim::ImageView whole = sheet.View();
+    for (int32_t mode = 1; mode <= kModes; ++mode) {
+        sim::ImageView panel = whole;
+        panel.width = source.Width();
+        panel.data = whole.Row(0) + static_cast<std::ptrdiff_t>(sim::PixelSize(depth)) * source.Width() * (mode - 1);
+        host.SetBlend(mode);
+        host.Render(source.View(), panel);
+    }
+    WriteImage(output, whole);
+    return 0;
+}
+
+}  // namespace tidalhalo::cli
