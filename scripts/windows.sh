@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The Windows module: cross-builds it (preset windows), checks the .aex as a
+# file natively, runs the cross-built tests under Wine against it, and
+# compares the frames it renders under Wine with the native module's.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+aex="$root/build/windows/Kv_Tidalhalo.aex"
+# The native build to compare with; the lead's by default.
+native="${TIDALHALO_NATIVE_BUILD:-$root/build/native}"
+
+echo "windows: building the windows preset"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+
+echo "windows: checking $aex as a file (native tests)"
+if [ ! -f "$native/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$native" -DCMAKE_BUILD_TYPE=Release -DTIDALHALO_WERROR=ON >/dev/null
+fi
+native_checks=(windows_module_test pe_reader_test)
+cmake --build "$native" -j2 --target "${native_checks[@]}"
+for check in "${native_checks[@]}"; do
+  TIDALHALO_AEX="$aex" "$native/tests/windows/$check" --gtest_brief=1
+done
+
+# One Wine prefix, created on first use and kept with the build.
+export WINEPREFIX="$root/build/windows/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+wine="$root/cmake/wine-run.sh"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "windows: creating the Wine prefix $WINEPREFIX"
+  "$wine" wineboot -i >/dev/null 2>&1 || true
+fi
+
+echo "windows: cross-built tests under Wine"
+ctest --test-dir "$root/build/windows" --output-on-failure -j2
+
+dump_windows="$root/build/windows/tests/windows/frame_dump.exe"
+dump_native="$native/tests/windows/frame_dump"
+if [ -f "$dump_windows" ]; then
+  echo "windows: frames of the .aex under Wine against the native module's"
+  cmake --build "$native" -j2 --target frame_dump Kv_Tidalhalo
+  "$dump_native" "$native/Kv_Tidalhalo.so" "$native/frames-native.bin"
+  "$wine" "$dump_windows" "$aex" "$root/build/windows/frames-windows.bin" "$native/frames-native.bin"
+else
+  echo "windows: frame_dump not built (no host library yet); frames not compared" >&2
+  exit 1
+fi
+
+echo "windows: Windows module: $aex"
