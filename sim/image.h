@@ -68,6 +68,10 @@ private:
 // (padding ignored).
 bool SamePixels(const ImageView &a, const ImageView &b) noexcept;
 
+// The part of view with its first pixel at (x, y), width by height; the
+// rectangle must lie inside view.
+ImageView Crop(const ImageView &view, int32_t x, int32_t y, int32_t width, int32_t height) noexcept;
+
 // Copies the pixels of src onto dst; both must have the same depth and size.
 void CopyPixels(const ImageView &src, const ImageView &dst) noexcept;
 

@@ -1,0 +1,39 @@
+// The host's pixel iteration: rows shared out among threads, each row on
+// one thread from its left end rightward.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "host/host_interface.h"
+#include "sim/image.h"
+
+namespace tidalhalo::sim {
+
+// 0 means all cores; never less than 1.
+unsigned ResolveThreads(unsigned requested) noexcept;
+
+// Calls row(y) for every y in [top, bottom) on up to threads threads and
+// returns the first non-zero result; once one is seen no further row starts.
+PF_Err ForEachRow(int32_t top, int32_t bottom, unsigned threads, const std::function<PF_Err(int32_t)> &row);
+
+// Calls pix_fn for every pixel of area in dst with the src pixel at the same
+// place (a zero pixel where src has none). area must lie inside dst.
+template <class Pixel, class PixelFunc>
+PF_Err IteratePixels(const ImageView &src, const ImageView &dst, PF_LRect area, void *refcon, PixelFunc pix_fn,
+                     unsigned threads) {
+    static const Pixel kNone{};
+    return ForEachRow(area.top, area.bottom, threads, [&](int32_t y) -> PF_Err {
+        const bool src_row = src.data != nullptr && y < src.height;
+        for (int32_t x = area.left; x < area.right; ++x) {
+            const Pixel *in = src_row && x < src.width ? src.PixelAt<Pixel>(x, y) : &kNone;
+            const PF_Err err = pix_fn(refcon, x, y, in, dst.PixelAt<Pixel>(x, y));
+            if (err != PF_Err_NONE) {
+                return err;
+            }
+        }
+        return PF_Err_NONE;
+    });
+}
+
+}  // namespace tidalhalo::sim
