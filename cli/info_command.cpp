@@ -116,8 +116,8 @@ ParamRow RowOf(const sim::ParamInfo &p) {
         break;
     case PF_Param_FLOAT_SLIDER: {
         const char *unit = u.fs_d.display_flags == PF_ValueDisplayFlag_PERCENT ? "%" : "";
-        row.valid = FormatNumber(u.fs_d.valid_min) + " to " + FormatNumber(u.fs_d.valid_max) + unit;
-        row.slider = FormatNumber(u.fs_d.slider_min) + " to " + FormatNumber(u.fs_d.slider_max) + unit;
+        row.valid = FormatNumber(u.fs_d.valid_min) + unit + " to " + FormatNumber(u.fs_d.valid_max) + unit;
+        row.slider = FormatNumber(u.fs_d.slider_min) + unit + " to " + FormatNumber(u.fs_d.slider_max) + unit;
         row.dflt = FormatNumber(u.fs_d.dephault) + unit;
         break;
     }
@@ -166,9 +166,10 @@ void PrintTable(std::ostream &out, const std::vector<ParamRow> &rows) {
 }
 
 void PrintText(std::ostream &out, const Report &report) {
-    const std::string indent(14, ' ');
+    constexpr std::size_t kLabelWidth = 16;
+    const std::string indent(kLabelWidth, ' ');
     auto line = [&](const char *label, const std::string &value) {
-        out << Pad(label, 14) << value << "\n";
+        out << Pad(label, kLabelWidth) << value << "\n";
     };
     line("Module:", report.path);
     if (report.declared) {

@@ -58,8 +58,13 @@ void AddPointValue(const std::string &option, const std::string &text, PointSett
     if (comma == std::string::npos) {
         throw CliError(option, "'" + text + "' is not a point written X,Y");
     }
-    const double x = ParseNumber(option, key.value.substr(0, comma));
-    const double y = ParseNumber(option, key.value.substr(comma + 1));
+    double x = 0.0, y = 0.0;
+    try {
+        x = ParseNumber(option, key.value.substr(0, comma));
+        y = ParseNumber(option, key.value.substr(comma + 1));
+    } catch (const CliError &) {
+        throw CliError(option, "'" + text + "' is not a point written X,Y");
+    }
     AddKey(option, key, x, setting.x);
     AddKey(option, key, y, setting.y);
 }

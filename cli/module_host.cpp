@@ -1,5 +1,7 @@
 #include "cli/module_host.h"
 
+#include <filesystem>
+
 #include "cli/cli_error.h"
 #include "cli/keyframes.h"
 #include "cli/module_path.h"
@@ -22,6 +24,14 @@ void CheckRange(const std::string &option, const NumberSetting &setting, double 
     }
 }
 
+// The loader's messages name the file; the tool's line already starts with it.
+std::string WithoutPath(std::string message, const std::string &path) {
+    for (std::size_t at = message.find(": " + path); at != std::string::npos; at = message.find(": " + path)) {
+        message.erase(at, path.size() + 2);
+    }
+    return message;
+}
+
 }  // namespace
 
 ModuleHost::ModuleHost(const std::string &path) : path_(path) {
@@ -29,9 +39,11 @@ ModuleHost::ModuleHost(const std::string &path) : path_(path) {
         throw CliError(path, "is a Windows module; this tool runs native modules (tidalhalo info reads it)");
     }
     try {
-        renderer_ = std::make_unique<sim::FrameRenderer>(path);
+        // An absolute path, so the loader never searches the library path
+        // for a bare file name.
+        renderer_ = std::make_unique<sim::FrameRenderer>(std::filesystem::absolute(path).string());
     } catch (const sim::ModuleLoadError &e) {
-        throw CliError(path, e.what());
+        throw CliError(path, WithoutPath(e.what(), std::filesystem::absolute(path).string()));
     } catch (const std::exception &e) {
         throw CliError(path, std::string("set-up failed: ") + e.what());
     }

@@ -3,8 +3,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "cli/cli_error.h"
 
@@ -94,18 +92,17 @@ PF_Pixel ParseColor(const std::string &option, const std::string &text) {
 }
 
 std::string FormatNumber(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.9g", value);
-    // %.9g shows a float exactly but may add noise digits; prefer the
-    // shortest form that reads back as the same float.
-    for (int precision = 1; precision < 9; ++precision) {
-        char shorter[32];
-        std::snprintf(shorter, sizeof shorter, "%.*g", precision, value);
-        if (static_cast<float>(std::strtod(shorter, nullptr)) == static_cast<float>(value)) {
-            return shorter;
-        }
+    // Declared ranges are floats: shown in their shortest form, so 0.05f
+    // reads 0.05, not 0.0500000007.
+    char buffer[64];
+    const float narrow = static_cast<float>(value);
+    const auto result = static_cast<double>(narrow) == value
+                            ? std::to_chars(buffer, buffer + sizeof buffer, narrow, std::chars_format::fixed)
+                            : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (result.ec != std::errc()) {
+        return std::to_string(value);
     }
-    return buffer;
+    return std::string(buffer, result.ptr);
 }
 
 }  // namespace tidalhalo::cli
