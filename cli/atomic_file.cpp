@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +30,32 @@ mode_t CreationMode() {
     return static_cast<mode_t>(0666 & ~mask);
 }
 
+// The temporary file being written, for the signal handler: a render
+// stopped with Ctrl-C leaves nothing behind either.
+char g_pending[4096];
+
+extern "C" void RemovePendingAndStop(int signal_number) {
+    if (g_pending[0] != '\0') {
+        unlink(g_pending);
+    }
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void SetPending(const std::string &path) noexcept {
+    static const bool installed = [] {
+        for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+            std::signal(signal_number, RemovePendingAndStop);
+        }
+        return true;
+    }();
+    (void)installed;
+    g_pending[0] = '\0';
+    if (path.size() < sizeof g_pending) {
+        std::memcpy(g_pending, path.c_str(), path.size() + 1);
+    }
+}
+
 }  // namespace
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
@@ -43,9 +71,11 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
     fchmod(fd, CreationMode());
     close(fd);
     temp_ = buffer.data();
+    SetPending(temp_);
 }
 
 AtomicFile::~AtomicFile() {
+    SetPending("");
     if (!committed_) {
         std::remove(temp_.c_str());
     }

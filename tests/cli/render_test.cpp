@@ -85,6 +85,23 @@ TEST(Render, FrameRangeWritesOneNumberedFilePerFrame) {
     EXPECT_GE(last.Alpha(315, 135), kFull);
 }
 
+TEST(Render, InputSequenceIsReadFrameByFrame) {
+    Scratch scratch;
+    // Two input frames whose rings differ, then the same range rendered over them.
+    ASSERT_EQ(scratch.Run("render --frames 1-2 --downsample 8 --radius 40@1 --radius 80@2 -o in_##.png").status, 0);
+    const ToolResult run = scratch.Run("render in_##.png --frames 1-2 --blend normal --opacity 0 -o out_##.exr");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Picture first = ReadPicture(scratch.Path("out_01.exr"));
+    const Picture second = ReadPicture(scratch.Path("out_02.exr"));
+    // 240x135 proxies, centre (120, 67.5): radius 5 in the first, 10 in the second.
+    EXPECT_GT(first.Alpha(125, 67), 0.5);
+    EXPECT_EQ(first.Alpha(130, 67), 0.0);
+    EXPECT_GT(second.Alpha(130, 67), 0.5);
+    const ToolResult missing = scratch.Run("render in_##.png --frames 1-3 -o late_##.png");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("in_03.png"), std::string::npos) << missing.err;
+}
+
 TEST(Render, PixelAspectStretchesTheRingAcrossTheRows) {
     Scratch scratch;
     // Pixels twice as wide as tall: the radius covers half as many columns.
