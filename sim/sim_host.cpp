@@ -101,6 +101,8 @@ void SimHost::Run(PF_Cmd cmd, void *extra, PF_Err &result) {
     std::vector<std::string> broken;
     {
         ActiveCommand active(*this);
+        const bool message_was_terminated =
+            strnlen(out_data_.return_msg, sizeof out_data_.return_msg) < sizeof out_data_.return_msg;
         command_ = cmd;
         contract_.BeginCommand(cmd);
         handles_.BeginCommand();
@@ -110,7 +112,7 @@ void SimHost::Run(PF_Cmd cmd, void *extra, PF_Err &result) {
             contract_.Break("EntryPointFunc let an exception escape");
             result = PF_Err_INTERNAL_STRUCT_DAMAGED;
         }
-        AfterCommand(cmd, extra);
+        AfterCommand(cmd, extra, message_was_terminated);
         handles_.EndCommand(contract_);
         broken = contract_.EndCommand();
         command_ = -1;
@@ -120,8 +122,8 @@ void SimHost::Run(PF_Cmd cmd, void *extra, PF_Err &result) {
     }
 }
 
-void SimHost::AfterCommand(PF_Cmd cmd, void *extra) {
-    if (strnlen(out_data_.return_msg, sizeof out_data_.return_msg) == sizeof out_data_.return_msg) {
+void SimHost::AfterCommand(PF_Cmd cmd, void *extra, bool message_was_terminated) {
+    if (message_was_terminated && strnlen(out_data_.return_msg, sizeof out_data_.return_msg) == sizeof out_data_.return_msg) {
         contract_.Break("return_msg is not terminated within its 256 bytes");
     }
     if (cmd != PF_Cmd_SMART_PRE_RENDER || extra == nullptr) {

@@ -93,6 +93,7 @@ public:
     const HostWorld *LastWorld(const std::string &role) const noexcept { return worlds_.Last(role); }
 
     CallLog &Log() noexcept { return log_; }
+    const CallLog &Log() const noexcept { return log_; }
     void Inject(Failure failure) { failures_.Add(std::move(failure)); }
     void ClearFailures() noexcept { failures_.Clear(); }
     ContractChecker &Contract() noexcept { return contract_; }
@@ -129,7 +130,7 @@ private:
     // Runs one command with the host's blocks; result is written before a
     // contract violation is thrown.
     void Run(PF_Cmd cmd, void *extra, PF_Err &result);
-    void AfterCommand(PF_Cmd cmd, void *extra);
+    void AfterCommand(PF_Cmd cmd, void *extra, bool message_was_terminated);
     void RefreshInData();
     void Note(const std::string &op, const std::string &args, PF_Err result, const std::string &outcome = {},
               bool injected = false);

@@ -1,0 +1,167 @@
+// Our host's own pieces where a fault would hide a module fault: values
+// over time, the point handed over at a downsample, the iteration, and the
+// contract messages.
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "protocol_support.h"
+#include "sim/pixel_iterate.h"
+
+namespace tidalhalo::sim::testing {
+namespace {
+
+TEST(Track, InterpolatesBetweenKeyframesAndHoldsOutside) {
+    const Track track = Track::Keyed({{10.0, 5.0}, {0.0, 1.0}});
+    EXPECT_EQ(track.At(-3.0), 1.0);
+    EXPECT_EQ(track.At(5.0), 3.0);
+    EXPECT_EQ(track.At(12.0), 5.0);
+    EXPECT_EQ(track.HeldAt(9.9), 1.0);
+    EXPECT_EQ(track.HeldAt(10.0), 5.0);
+    EXPECT_EQ(Track(7.5).At(100.0), 7.5);
+}
+
+TEST(PointValue, IsScaledToTheFrameAndRoundedToNearestFixed) {
+    EXPECT_EQ(ScaledFixed(100.5, {1, 2}), 3293184);  // 50.25
+    EXPECT_EQ(ScaledFixed(100.0, {1, 1}), 100 * 65536);
+    EXPECT_EQ(ScaledFixed(1.0 / 3.0, {1, 1}), 21845);  // 21845.33 rounds down
+    EXPECT_EQ(ScaledFixed(2.0 / 3.0, {1, 1}), 43691);  // 43690.67 rounds up
+    EXPECT_EQ(ScaledFixed(1e9, {1, 1}), INT32_MAX);
+    EXPECT_EQ(ScaledFixed(-1e9, {1, 1}), INT32_MIN);
+    EXPECT_EQ(ScaledFixed(std::nan(""), {1, 1}), INT32_MIN);
+}
+
+TEST_F(HostTest, PointReachesTheModuleInFramePixels) {
+    host->Settings().downsample_x = {1, 2};
+    host->Settings().downsample_y = {1, 3};
+    host->Params().SetPoint(RING_CENTER, 100.5, 30.0);
+    host->Params().SetNumber(RING_RADIUS, 40.0);
+    PreRenderCall pre = host->NewPreRender();
+    ASSERT_EQ(host->PreRender(pre), PF_Err_NONE);
+    const auto &calls = host->Log().Calls();
+    const auto value_of = [&](int32_t index) {
+        for (const HostCall &call : calls) {
+            if (call.op == "checkout_param" && call.args.rfind(std::to_string(index) + ",", 0) == 0) {
+                return call.outcome;
+            }
+        }
+        return std::string("none");
+    };
+    EXPECT_EQ(value_of(RING_CENTER), "3293184, 655360");  // (50.25, 10) in the frame
+    EXPECT_EQ(value_of(RING_RADIUS), "40.000000");        // sliders stay as set
+}
+
+TEST_F(HostTest, DefaultPointIsTheMiddleOfTheFullLayer) {
+    host->Settings().downsample_x = {1, 2};
+    host->Settings().downsample_y = {1, 2};
+    UseLayer(PixelDepth::Eight, 32, 24);  // a 64 × 48 layer at half resolution
+    PreRenderCall pre = host->NewPreRender();
+    ASSERT_EQ(host->PreRender(pre), PF_Err_NONE);
+    EXPECT_EQ(host->InData().width, 64);
+    EXPECT_EQ(host->InData().height, 48);
+    bool seen = false;
+    for (const HostCall &call : host->Log().Calls()) {
+        if (call.op == "checkout_param" && call.args.rfind("1,", 0) == 0) {
+            EXPECT_EQ(call.outcome, std::to_string(16 * 65536) + ", " + std::to_string(12 * 65536));
+            seen = true;
+        }
+    }
+    EXPECT_TRUE(seen);
+}
+
+TEST(Iteration, CoversEveryRowOnceAndReturnsTheFirstError) {
+    std::mutex guard;
+    std::multiset<int32_t> rows;
+    std::set<std::thread::id> threads;
+    EXPECT_EQ(ForEachRow(3, 103, 4,
+                         [&](int32_t y) {
+                             std::lock_guard<std::mutex> lock(guard);
+                             rows.insert(y);
+                             threads.insert(std::this_thread::get_id());
+                             return PF_Err_NONE;
+                         }),
+              PF_Err_NONE);
+    EXPECT_EQ(rows.size(), 100u);
+    EXPECT_EQ(std::set<int32_t>(rows.begin(), rows.end()).size(), 100u);
+    EXPECT_EQ(*rows.begin(), 3);
+    EXPECT_LE(threads.size(), 4u);
+
+    EXPECT_EQ(ForEachRow(0, 50, 3, [](int32_t y) { return y == 20 ? PF_Err_OUT_OF_MEMORY : PF_Err_NONE; }),
+              PF_Err_OUT_OF_MEMORY);
+}
+
+TEST(Iteration, VisitsEachRowFromTheLeftOnOneThread) {
+    Image src(PixelDepth::Eight, 9, 6, 2);
+    Image dst(PixelDepth::Eight, 9, 6, 1);
+    struct Seen {
+        std::mutex guard;
+        std::vector<std::vector<int32_t>> order = std::vector<std::vector<int32_t>>(6);
+        std::vector<std::set<std::thread::id>> threads = std::vector<std::set<std::thread::id>>(6);
+    } seen;
+    const auto fn = [](void *refcon, int32_t x, int32_t y, const PF_Pixel *, PF_Pixel *out) noexcept -> PF_Err {
+        auto &s = *static_cast<Seen *>(refcon);
+        std::lock_guard<std::mutex> lock(s.guard);
+        s.order[static_cast<std::size_t>(y)].push_back(x);
+        s.threads[static_cast<std::size_t>(y)].insert(std::this_thread::get_id());
+        out->alpha = 1;
+        return PF_Err_NONE;
+    };
+    ASSERT_EQ(IteratePixels<PF_Pixel>(src.View(), dst.View(), {0, 0, 9, 6}, &seen, +fn, 3), PF_Err_NONE);
+    for (std::size_t y = 0; y < 6; ++y) {
+        EXPECT_EQ(seen.order[y], (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+        EXPECT_EQ(seen.threads[y].size(), 1u);
+    }
+}
+
+TEST(Contract, NamesTheCallThatBrokeIt) {
+    ContractChecker contract(Strictness::Fail);
+    contract.BeginCommand(PF_Cmd_SMART_RENDER);
+    contract.SuiteReleased(PF_HANDLE_SUITE_NAME, 2);
+    contract.SuiteAcquired(PF_WORLD_SUITE_NAME, 2);
+    contract.LayerCheckedOut(0);
+    const std::vector<std::string> broken = contract.EndCommand();
+    EXPECT_EQ(broken, (std::vector<std::string>{
+                          "ReleaseSuite(\"PF Handle Suite\", 2) without a matching AcquireSuite (command 24)",
+                          "AcquireSuite(\"PF World Suite\", 2) without ReleaseSuite at end of command 24 (command 24)",
+                          "checkout_layer_pixels(0) without checkin_layer_pixels at end of command 24 (command 24)"}));
+    EXPECT_THROW(ThrowIfBroken(broken), ContractViolation);
+}
+
+TEST(Contract, HandleMisuseIsNamed) {
+    ContractChecker contract(Strictness::Fail);
+    HandleTable handles;
+    contract.BeginCommand(PF_Cmd_SMART_PRE_RENDER);
+    handles.BeginCommand();
+    PF_Handle kept = handles.New(16, PF_Cmd_SMART_PRE_RENDER);
+    PF_Handle gone = handles.New(16, PF_Cmd_SMART_PRE_RENDER);
+    ASSERT_NE(handles.Lock(kept, contract), nullptr);
+    handles.Dispose(gone, contract);
+    EXPECT_EQ(handles.Lock(gone, contract), nullptr);
+    handles.EndCommand(contract);
+    EXPECT_EQ(contract.EndCommand(),
+              (std::vector<std::string>{
+                  "host_lock_handle on a disposed handle (h#2) (command 23)",
+                  "host_lock_handle(h#1) without host_unlock_handle at end of command 23 (command 23)",
+                  "host_new_handle gave h#1, neither disposed of nor handed over as pre_render_data at end of "
+                  "command 23 (command 23)"}));
+}
+
+TEST(Downsample, SamplesTheNearestFullResolutionPixel) {
+    Image full(PixelDepth::Sixteen, 5, 3);
+    for (int32_t y = 0; y < 3; ++y) {
+        for (int32_t x = 0; x < 5; ++x) {
+            full.PixelAt<PF_Pixel16>(x, y)->red = static_cast<uint16_t>(10 * y + x);
+        }
+    }
+    const Image half = DownsampleNearest(full.View(), {1, 2}, {1, 2});
+    ASSERT_EQ(half.Width(), 3);
+    ASSERT_EQ(half.Height(), 2);
+    EXPECT_EQ(half.PixelAt<PF_Pixel16>(2, 1)->red, 24);
+    EXPECT_EQ(half.PixelAt<PF_Pixel16>(1, 0)->red, 2);
+    EXPECT_THROW(DownsampleNearest(full.View(), {3, 2}, {1, 1}), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace tidalhalo::sim::testing
