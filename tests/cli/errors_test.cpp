@@ -44,7 +44,7 @@ std::string SmallPng(Scratch &scratch) {
     return bytes;
 }
 
-TEST(BadInput, UnreadableOrCorruptPicturesAreRefused) {
+TEST(ToolBadInput, UnreadableOrCorruptPicturesAreRefused) {
     Scratch scratch;
     ExpectRefused(scratch, "render missing.png -o out.png", {"missing.png", "No such file"});
     WriteFile(scratch.Path("text.png"), "this is not a picture\n");
@@ -67,7 +67,7 @@ TEST(BadInput, UnreadableOrCorruptPicturesAreRefused) {
     ExpectRefused(scratch, "render cut.exr -o out.png", {"cut.exr"});
 }
 
-TEST(BadInput, MalformedOptionValuesAreRefusedBeforeAnyWork) {
+TEST(ToolBadInput, MalformedOptionValuesAreRefusedBeforeAnyWork) {
     Scratch scratch;
     ExpectRefused(scratch, "render -o out.png --radius abc", {"--radius", "'abc' is not a number"}, 2);
     ExpectRefused(scratch, "render -o out.png --center 10", {"--center", "X,Y"}, 2);
@@ -88,7 +88,7 @@ TEST(BadInput, MalformedOptionValuesAreRefusedBeforeAnyWork) {
     ExpectRefused(scratch, "render a.png b.png", {"b.png", "unexpected argument"}, 2);
 }
 
-TEST(BadInput, ValuesOutsideTheEffectsRangesAreRefusedWithTheRange) {
+TEST(ToolBadInput, ValuesOutsideTheEffectsRangesAreRefusedWithTheRange) {
     Scratch scratch;
     ExpectRefused(scratch, "render -o out.png --radius 20000", {"--radius: 20000 is outside the valid range 0 to 10000"});
     ExpectRefused(scratch, "render -o out.png --feather -1", {"--feather", "0 to 10000"});
@@ -102,7 +102,7 @@ TEST(BadInput, ValuesOutsideTheEffectsRangesAreRefusedWithTheRange) {
     EXPECT_EQ(run.status, 0) << run.err;
 }
 
-TEST(BadInput, MissingOrBrokenModuleIsNamed) {
+TEST(ToolBadInput, MissingOrBrokenModuleIsNamed) {
     Scratch scratch;
     ExpectRefused(scratch, "render -o out.png --module /nonexistent/Kv_Tidalhalo.so",
                   {"/nonexistent/Kv_Tidalhalo.so"});
@@ -111,7 +111,7 @@ TEST(BadInput, MissingOrBrokenModuleIsNamed) {
     ExpectRefused(scratch, "info /nonexistent/Kv_Tidalhalo.so", {"/nonexistent/Kv_Tidalhalo.so"});
 }
 
-TEST(BadInput, UnwritableOutputsAreRefusedWithoutLeftovers) {
+TEST(ToolBadInput, UnwritableOutputsAreRefusedWithoutLeftovers) {
     Scratch scratch;
     ExpectRefused(scratch, "render -o missing_dir/x.png", {"missing_dir/x.png", "does not exist"});
     WriteFile(scratch.Path("plain"), "a file, not a folder");
@@ -123,7 +123,7 @@ TEST(BadInput, UnwritableOutputsAreRefusedWithoutLeftovers) {
     ExpectRefused(scratch, "render --frames 1-3 -o out.png", {"out.png", "#"});
 }
 
-TEST(BadInput, ASuccessfulRenderReplacesTheOutputWhole) {
+TEST(ToolBadInput, ASuccessfulRenderReplacesTheOutputWhole) {
     Scratch scratch;
     WriteFile(scratch.Path("out.png"), kPrecious);
     const ToolResult run = scratch.Run("render --downsample 8 -o out.png");

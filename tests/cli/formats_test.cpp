@@ -20,7 +20,7 @@ void ExpectSameSize(const Picture &a, const Picture &b) {
     ASSERT_EQ(a.samples.size(), b.samples.size());
 }
 
-TEST(Formats, OutputDepthFollowsTheRenderDepthAndTheExtension) {
+TEST(ToolFormats, OutputDepthFollowsTheRenderDepthAndTheExtension) {
     Scratch scratch;
     ASSERT_EQ(scratch.Run("render --downsample 8 -o a.png").status, 0);
     ASSERT_EQ(scratch.Run("render --downsample 8 --depth 16 -o b.png").status, 0);
@@ -34,7 +34,7 @@ TEST(Formats, OutputDepthFollowsTheRenderDepthAndTheExtension) {
     EXPECT_EQ(exr.width, 240);
 }
 
-TEST(Formats, SixteenBitPngRoundTripIsExact) {
+TEST(ToolFormats, SixteenBitPngRoundTripIsExact) {
     Scratch scratch;
     ASSERT_EQ(scratch.Run("render --depth 16 --blend normal --downsample 2 -o a.png").status, 0);
     const ToolResult run = scratch.Run(std::string("render a.png -o b.png ") + kPassThrough);
@@ -48,7 +48,7 @@ TEST(Formats, SixteenBitPngRoundTripIsExact) {
     EXPECT_EQ(a.Alpha(10, 10), 65535.0);
 }
 
-TEST(Formats, EightBitPngRoundTripKeepsColoursExactly) {
+TEST(ToolFormats, EightBitPngRoundTripKeepsColoursExactly) {
     Scratch scratch;
     ASSERT_EQ(scratch.Run("render --blend add --downsample 2 -o a.png").status, 0);
     ASSERT_EQ(scratch.Run(std::string("render a.png -o b.png ") + kPassThrough).status, 0);
@@ -65,7 +65,7 @@ TEST(Formats, EightBitPngRoundTripKeepsColoursExactly) {
     }
 }
 
-TEST(Formats, ExrRoundTripKeepsFloatValues) {
+TEST(ToolFormats, ExrRoundTripKeepsFloatValues) {
     Scratch scratch;
     ASSERT_EQ(scratch.Run("render --depth 32 --blend add --downsample 2 -o a.exr").status, 0);
     ASSERT_EQ(scratch.Run(std::string("render a.exr -o b.exr ") + kPassThrough).status, 0);
@@ -77,7 +77,7 @@ TEST(Formats, ExrRoundTripKeepsFloatValues) {
     }
 }
 
-TEST(Formats, ExrValuesAboveOneAreNeverClamped) {
+TEST(ToolFormats, ExrValuesAboveOneAreNeverClamped) {
     Scratch scratch;
     // An opaque, over-bright grey; the add blend brightens it further.
     std::vector<float> rgba;
@@ -94,7 +94,7 @@ TEST(Formats, ExrValuesAboveOneAreNeverClamped) {
     EXPECT_GT(added.At(52, 32, kRed), 3.0);  // on the ring: 2.5 plus white
 }
 
-TEST(Formats, ExrColourIsPremultipliedInTheFileAndStraightInTheHost) {
+TEST(ToolFormats, ExrColourIsPremultipliedInTheFileAndStraightInTheHost) {
     Scratch scratch;
     // Half-transparent red, stored premultiplied: 0.4 red at alpha 0.5.
     std::vector<float> rgba;
@@ -112,7 +112,7 @@ TEST(Formats, ExrColourIsPremultipliedInTheFileAndStraightInTheHost) {
     EXPECT_NEAR(exr.Alpha(3, 3), 0.5, 1e-6);
 }
 
-TEST(Formats, GreyAndRgbPngsBecomeRgbaWithAlphaWhereMissing) {
+TEST(ToolFormats, GreyAndRgbPngsBecomeRgbaWithAlphaWhereMissing) {
     Scratch scratch;
     const int w = 8, h = 4;
     std::vector<uint16_t> grey8, grey_alpha16, rgb8;
@@ -148,7 +148,7 @@ TEST(Formats, GreyAndRgbPngsBecomeRgbaWithAlphaWhereMissing) {
     }
 }
 
-TEST(Formats, DepthConversionsAgreeWithinOneStep) {
+TEST(ToolFormats, DepthConversionsAgreeWithinOneStep) {
     Scratch scratch;
     // The same card rendered at 16 bits directly and via an 8-bit file.
     ASSERT_EQ(scratch.Run(std::string("render --downsample 4 -o a8.png ") + kPassThrough).status, 0);

@@ -9,7 +9,7 @@
 namespace tidalhalo::test {
 namespace {
 
-TEST(Info, TextShowsTheModulesDeclarationsInUtf8) {
+TEST(ToolInfo, TextShowsTheModulesDeclarationsInUtf8) {
     Scratch scratch;
     const ToolResult run = scratch.Run("info");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -23,7 +23,7 @@ TEST(Info, TextShowsTheModulesDeclarationsInUtf8) {
     EXPECT_EQ(run.out.find('\r'), std::string::npos);
 }
 
-TEST(Info, JsonParsesAndHoldsTheTenParameters) {
+TEST(ToolInfo, JsonParsesAndHoldsTheTenParameters) {
     if (std::system("python3 -c pass >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "python3 is not available to parse the JSON";
     }
@@ -45,7 +45,7 @@ TEST(Info, JsonParsesAndHoldsTheTenParameters) {
     EXPECT_EQ(std::system(check.c_str()), 0) << run.out;
 }
 
-TEST(Info, WindowsModuleShowsItsRegistrationResource) {
+TEST(ToolInfo, WindowsModuleShowsItsRegistrationResource) {
     const char *from_environment = std::getenv("TIDALHALO_AEX");
     const std::string aex = from_environment ? from_environment : TIDALHALO_SOURCE_DIR "/build/windows/Kv_Tidalhalo.aex";
     if (!std::filesystem::exists(aex)) {

@@ -11,7 +11,7 @@ namespace {
 // Ring alone (blend none): the alpha is the coverage, 255 at the radius.
 constexpr double kFull = 200.0;
 
-TEST(Render, TestCardGetsTheDefaultRingAroundItsCentre) {
+TEST(ToolRender, TestCardGetsTheDefaultRingAroundItsCentre) {
     Scratch scratch;
     const ToolResult run = scratch.Run("render");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -31,7 +31,7 @@ TEST(Render, TestCardGetsTheDefaultRingAroundItsCentre) {
     EXPECT_EQ(p.Alpha(10, 10), 0.0);
 }
 
-TEST(Render, CentreRadiusAndColourOptionsMoveAndPaintTheRing) {
+TEST(ToolRender, CentreRadiusAndColourOptionsMoveAndPaintTheRing) {
     Scratch scratch;
     const ToolResult run =
         scratch.Run("render --center 400,300 --radius 150 --color1 '#FF0000' --threads 2 -o moved.png");
@@ -46,7 +46,7 @@ TEST(Render, CentreRadiusAndColourOptionsMoveAndPaintTheRing) {
     EXPECT_EQ(p.Alpha(1060, 540), 0.0);
 }
 
-TEST(Render, KeyframedValuesAreInterpolatedAtAMiddleFrame) {
+TEST(ToolRender, KeyframedValuesAreInterpolatedAtAMiddleFrame) {
     Scratch scratch;
     // Radius 100 at frame 0 and 300 at frame 20: 200 at frame 10.
     ToolResult run = scratch.Run("render --radius 100@0 --radius 300@20 --frame 10 -o radius.png");
@@ -67,7 +67,7 @@ TEST(Render, KeyframedValuesAreInterpolatedAtAMiddleFrame) {
     EXPECT_EQ(p.Alpha(300, 300), 0.0);
 }
 
-TEST(Render, FrameRangeWritesOneNumberedFilePerFrame) {
+TEST(ToolRender, FrameRangeWritesOneNumberedFilePerFrame) {
     Scratch scratch;
     const ToolResult run =
         scratch.Run("render --frames 3-5 --fps 30000/1001 --downsample 4 --radius 100@3 --radius 300@5 "
@@ -85,7 +85,7 @@ TEST(Render, FrameRangeWritesOneNumberedFilePerFrame) {
     EXPECT_GE(last.Alpha(315, 135), kFull);
 }
 
-TEST(Render, InputSequenceIsReadFrameByFrame) {
+TEST(ToolRender, InputSequenceIsReadFrameByFrame) {
     Scratch scratch;
     // Two input frames whose rings differ, then the same range rendered over them.
     ASSERT_EQ(scratch.Run("render --frames 1-2 --downsample 8 --radius 40@1 --radius 80@2 -o in_##.png").status, 0);
@@ -102,7 +102,7 @@ TEST(Render, InputSequenceIsReadFrameByFrame) {
     EXPECT_NE(missing.err.find("in_03.png"), std::string::npos) << missing.err;
 }
 
-TEST(Render, PixelAspectStretchesTheRingAcrossTheRows) {
+TEST(ToolRender, PixelAspectStretchesTheRingAcrossTheRows) {
     Scratch scratch;
     // Pixels twice as wide as tall: the radius covers half as many columns.
     const ToolResult run = scratch.Run("render --pixel-aspect 2/1 -o wide.png");
@@ -113,7 +113,7 @@ TEST(Render, PixelAspectStretchesTheRingAcrossTheRows) {
     EXPECT_EQ(p.Alpha(1060, 540), 0.0);
 }
 
-TEST(Render, NormalBlendKeepsTheCardOutsideTheRing) {
+TEST(ToolRender, NormalBlendKeepsTheCardOutsideTheRing) {
     Scratch scratch;
     ASSERT_EQ(scratch.Run("render --blend normal -o over.png").status, 0);
     ASSERT_EQ(scratch.Run("render --blend normal --opacity 0 -o card.png").status, 0);
@@ -131,7 +131,7 @@ TEST(Render, NormalBlendKeepsTheCardOutsideTheRing) {
     EXPECT_EQ(card.Alpha(100, 100), 255.0);
 }
 
-TEST(Sheet, ShowsTheFiveBlendModesInThePopupsOrder) {
+TEST(ToolSheet, ShowsTheFiveBlendModesInThePopupsOrder) {
     Scratch scratch;
     const ToolResult run = scratch.Run("sheet --downsample 4 -o sheet.png");
     ASSERT_EQ(run.status, 0) << run.err;
