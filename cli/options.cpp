@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
