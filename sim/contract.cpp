@@ -11,11 +11,16 @@ void ContractChecker::BeginCommand(PF_Cmd cmd) {
     layers_.clear();
 }
 
-void ContractChecker::Break(const std::string &what) {
+void ContractChecker::Break(const std::string &what) { Record(what + " (command " + std::to_string(command_) + ")"); }
+
+void ContractChecker::BreakAtEnd(const std::string &what) {
+    Record(what + " at end of command " + std::to_string(command_));
+}
+
+void ContractChecker::Record(std::string message) {
     if (level_ == Strictness::Off) {
         return;
     }
-    std::string message = what + " (command " + std::to_string(command_) + ")";
     if (level_ == Strictness::Warn) {
         std::fprintf(stderr, "host contract: %s\n", message.c_str());
     }
@@ -50,16 +55,15 @@ void ContractChecker::LayerCheckedIn(int32_t checkout_id) {
 }
 
 std::vector<std::string> ContractChecker::EndCommand() {
-    const std::string end = " at end of command " + std::to_string(command_);
     for (const auto &[suite, open] : suites_) {
         for (int i = 0; i < open; ++i) {
-            Break("AcquireSuite(\"" + suite.first + "\", " + std::to_string(suite.second) +
-                  ") without ReleaseSuite" + end);
+            BreakAtEnd("AcquireSuite(\"" + suite.first + "\", " + std::to_string(suite.second) +
+                       ") without ReleaseSuite");
         }
     }
     for (const auto &[id, open] : layers_) {
         if (open > 0) {
-            Break("checkout_layer_pixels(" + std::to_string(id) + ") without checkin_layer_pixels" + end);
+            BreakAtEnd("checkout_layer_pixels(" + std::to_string(id) + ") without checkin_layer_pixels");
         }
     }
     suites_.clear();

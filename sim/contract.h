@@ -24,8 +24,11 @@ public:
     void BeginCommand(PF_Cmd cmd);
     PF_Cmd Command() const noexcept { return command_; }
 
-    // Records a broken rule, written as the call that broke it.
+    // Records a broken rule, written as the call that broke it; the
+    // command is added in brackets.
     void Break(const std::string &what);
+    // Records something the command left open: "what at end of command N".
+    void BreakAtEnd(const std::string &what);
 
     void SuiteAcquired(const std::string &name, int32_t version);
     // False, and a broken rule, when no acquisition is open for it.
@@ -44,6 +47,8 @@ public:
     void ClearViolations() noexcept { violations_.clear(); }
 
 private:
+    void Record(std::string message);
+
     Strictness level_;
     PF_Cmd command_ = -1;
     std::size_t first_of_command_ = 0;

@@ -113,14 +113,13 @@ void HandleTable::BeginCommand() noexcept {
 }
 
 void HandleTable::EndCommand(ContractChecker &contract) {
-    const std::string end = " at end of command " + std::to_string(contract.Command());
     for (auto &[handle, record] : records_) {
         if (!record->disposed && record->locks > record->locks_at_begin) {
-            contract.Break("host_lock_handle(" + Name(handle) + ") without host_unlock_handle" + end);
+            contract.BreakAtEnd("host_lock_handle(" + Name(handle) + ") without host_unlock_handle");
         }
         if (!record->disposed && !record->host_owned && record->made_in == contract.Command()) {
-            contract.Break("host_new_handle gave " + Name(handle) +
-                           ", neither disposed of nor handed over as pre_render_data" + end);
+            contract.BreakAtEnd("host_new_handle gave " + Name(handle) +
+                                ", neither disposed of nor handed over as pre_render_data,");
         }
         // A handle left behind is reported once, by the command that made it.
         record->made_in = -1;

@@ -124,8 +124,8 @@ TEST(Contract, NamesTheCallThatBrokeIt) {
     const std::vector<std::string> broken = contract.EndCommand();
     EXPECT_EQ(broken, (std::vector<std::string>{
                           "ReleaseSuite(\"PF Handle Suite\", 2) without a matching AcquireSuite (command 24)",
-                          "AcquireSuite(\"PF World Suite\", 2) without ReleaseSuite at end of command 24 (command 24)",
-                          "checkout_layer_pixels(0) without checkin_layer_pixels at end of command 24 (command 24)"}));
+                          "AcquireSuite(\"PF World Suite\", 2) without ReleaseSuite at end of command 24",
+                          "checkout_layer_pixels(0) without checkin_layer_pixels at end of command 24"}));
     EXPECT_THROW(ThrowIfBroken(broken), ContractViolation);
 }
 
@@ -143,9 +143,9 @@ TEST(Contract, HandleMisuseIsNamed) {
     EXPECT_EQ(contract.EndCommand(),
               (std::vector<std::string>{
                   "host_lock_handle on a disposed handle (h#2) (command 23)",
-                  "host_lock_handle(h#1) without host_unlock_handle at end of command 23 (command 23)",
-                  "host_new_handle gave h#1, neither disposed of nor handed over as pre_render_data at end of "
-                  "command 23 (command 23)"}));
+                  "host_lock_handle(h#1) without host_unlock_handle at end of command 23",
+                  "host_new_handle gave h#1, neither disposed of nor handed over as pre_render_data, at end of "
+                  "command 23"}));
 }
 
 TEST(Downsample, SamplesTheNearestFullResolutionPixel) {
