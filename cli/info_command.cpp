@@ -223,7 +223,7 @@ void PrintText(std::ostream &out, const Report &report) {
         line("  Flags:", flags + "(" + Hex(r.out_flags) + ")");
         line("  Flags 2:", flags2 + "(" + Hex(r.out_flags2) + ")");
         line("  List version:", std::to_string(r.pipl_version[0]) + "." + std::to_string(r.pipl_version[1]));
-        line("  Spec version:", std::to_string(r.spec_version[0]) + "." + std::to_string(r.spec_version[1]));
+        line("  API version:", std::to_string(r.spec_version[0]) + "." + std::to_string(r.spec_version[1]));
         line("  Info flags:", Hex(r.info_flags));
         out << "About text and parameters are declared when the module runs; this tool runs\n"
                "native modules only.\n";
@@ -353,7 +353,7 @@ void PrintJson(std::ostream &out, const Report &report) {
                          ", \"entry_point\": " + Json(r.entry_point) + ", \"properties\": " +
                          std::to_string(r.count) + ", \"size\": " + std::to_string(r.end) +
                          ", \"pipl_version\": [" + std::to_string(r.pipl_version[0]) + ", " +
-                         std::to_string(r.pipl_version[1]) + "], \"spec_version\": [" +
+                         std::to_string(r.pipl_version[1]) + "], \"api_version\": [" +
                          std::to_string(r.spec_version[0]) + ", " + std::to_string(r.spec_version[1]) +
                          "], \"info_flags\": " + std::to_string(r.info_flags) +
                          ", \"reserved_info\": " + std::to_string(r.reserved_info) + "}");

@@ -14,7 +14,7 @@ namespace {
 // Which commands accept an option.
 enum Use : unsigned { kRender = 1, kSheet = 2, kInfo = 4, kPicture = kRender | kSheet };
 
-struct OptionSpec {
+struct OptionEntry {
     std::string_view name;
     unsigned use;
     bool takes_value;
@@ -68,8 +68,8 @@ FrameRange ParseFrames(const std::string &option, const std::string &text) {
     return {first, last};
 }
 
-std::vector<OptionSpec> OptionTable() {
-    std::vector<OptionSpec> table = {
+std::vector<OptionEntry> OptionTable() {
+    std::vector<OptionEntry> table = {
         {"output", kPicture, true, [](Options &o, auto &, auto &v) { o.output = v; }},
         {"module", kPicture | kInfo, true, [](Options &o, auto &, auto &v) { o.module = v; }},
         {"json", kInfo, false, [](Options &o, auto &, auto &) { o.json = true; }},
@@ -150,7 +150,7 @@ Options ParseArguments(int argc, const char *const *argv) {
         return options;
     }
 
-    const std::vector<OptionSpec> table = OptionTable();
+    const std::vector<OptionEntry> table = OptionTable();
     const unsigned use = UseOf(options.command);
     bool only_positional = false;
     for (int i = 2; i < argc; ++i) {
@@ -187,8 +187,8 @@ Options ParseArguments(int argc, const char *const *argv) {
             throw CliError(arg, "unknown option");
         }
         const std::string shown = arg == "-o" ? "-o" : "--" + name;
-        const OptionSpec *spec = nullptr;
-        for (const OptionSpec &candidate : table) {
+        const OptionEntry *spec = nullptr;
+        for (const OptionEntry &candidate : table) {
             if (candidate.name == name) {
                 spec = &candidate;
             }
