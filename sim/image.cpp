@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace tidalhalo::sim {
 
@@ -38,6 +39,35 @@ Image::Image(PixelDepth depth, int32_t width, int32_t height, int32_t padding_pi
     const std::size_t total = rowbytes * static_cast<std::size_t>(height);
     storage_.resize((total + sizeof(Block) - 1) / sizeof(Block));
     view_ = ImageView{depth, storage_.data(), static_cast<std::ptrdiff_t>(rowbytes), width, height};
+}
+
+Image::Image(const Image &other) : storage_(other.storage_), view_(other.view_) {
+    view_.data = storage_.data();
+}
+
+Image &Image::operator=(const Image &other) {
+    if (this != &other) {
+        storage_ = other.storage_;
+        view_ = other.view_;
+        view_.data = storage_.data();
+    }
+    return *this;
+}
+
+// The moved vector keeps its buffer; the source is left empty.
+Image::Image(Image &&other) noexcept : storage_(std::move(other.storage_)), view_(other.view_) {
+    view_.data = storage_.data();
+    other.view_ = ImageView{};
+}
+
+Image &Image::operator=(Image &&other) noexcept {
+    if (this != &other) {
+        storage_ = std::move(other.storage_);
+        view_ = other.view_;
+        view_.data = storage_.data();
+        other.view_ = ImageView{};
+    }
+    return *this;
 }
 
 bool SamePixels(const ImageView &a, const ImageView &b) noexcept {

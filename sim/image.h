@@ -43,6 +43,12 @@ class Image {
 public:
     Image() = default;
     Image(PixelDepth depth, int32_t width, int32_t height, int32_t padding_pixels = 0);
+    // A copy owns its own pixels and its view points at them.
+    Image(const Image &other);
+    Image &operator=(const Image &other);
+    Image(Image &&other) noexcept;
+    Image &operator=(Image &&other) noexcept;
+    ~Image() = default;
 
     ImageView View() noexcept { return view_; }
     ImageView View() const noexcept { return view_; }

@@ -115,6 +115,21 @@ TEST(Iteration, VisitsEachRowFromTheLeftOnOneThread) {
     }
 }
 
+TEST(ImageBuffer, CopiesOwnTheirPixels) {
+    Image original(PixelDepth::Sixteen, 4, 3, 2);
+    original.PixelAt<PF_Pixel16>(1, 1)->red = 7;
+    Image copy = original;
+    copy.PixelAt<PF_Pixel16>(1, 1)->red = 9;
+    EXPECT_EQ(original.PixelAt<PF_Pixel16>(1, 1)->red, 7);
+    EXPECT_NE(copy.View().data, original.View().data);
+
+    Image moved = std::move(copy);
+    EXPECT_EQ(moved.PixelAt<PF_Pixel16>(1, 1)->red, 9);
+    original = moved;
+    EXPECT_EQ(original.PixelAt<PF_Pixel16>(1, 1)->red, 9);
+    EXPECT_NE(original.View().data, moved.View().data);
+}
+
 TEST(Contract, NamesTheCallThatBrokeIt) {
     ContractChecker contract(Strictness::Fail);
     contract.BeginCommand(PF_Cmd_SMART_RENDER);
