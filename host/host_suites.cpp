@@ -52,39 +52,32 @@ const void *HostSuites::AcquireOrRaise(const char *name, int32_t version) {
     return suite;
 }
 
-const PF_HandleSuite2 *HostSuites::GetHandleSuite() {
-    if (handle_suite_ == nullptr) {
-        handle_suite_ = AcquireOrRaise(PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION);
+template <typename Suite>
+const Suite *HostSuites::Slot(const void *&slot, const char *name, int32_t version) {
+    if (slot == nullptr) {
+        slot = AcquireOrRaise(name, version);
     }
-    return static_cast<const PF_HandleSuite2 *>(handle_suite_);
+    return static_cast<const Suite *>(slot);
+}
+
+const PF_HandleSuite2 *HostSuites::GetHandleSuite() {
+    return Slot<PF_HandleSuite2>(handle_suite_, PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION);
 }
 
 const PF_ColorParamSuite1 *HostSuites::GetColorParamSuite() {
-    if (color_param_suite_ == nullptr) {
-        color_param_suite_ = AcquireOrRaise(PF_COLOR_PARAM_SUITE_NAME, PF_COLOR_PARAM_SUITE_VERSION);
-    }
-    return static_cast<const PF_ColorParamSuite1 *>(color_param_suite_);
+    return Slot<PF_ColorParamSuite1>(color_param_suite_, PF_COLOR_PARAM_SUITE_NAME, PF_COLOR_PARAM_SUITE_VERSION);
 }
 
 const PF_Iterate8Suite1 *HostSuites::GetIterate8Suite() {
-    if (iterate8_suite_ == nullptr) {
-        iterate8_suite_ = AcquireOrRaise(PF_ITERATE8_SUITE_NAME, PF_ITERATE_SUITE_VERSION);
-    }
-    return static_cast<const PF_Iterate8Suite1 *>(iterate8_suite_);
+    return Slot<PF_Iterate8Suite1>(iterate8_suite_, PF_ITERATE8_SUITE_NAME, PF_ITERATE_SUITE_VERSION);
 }
 
 const PF_Iterate16Suite1 *HostSuites::GetIterate16Suite() {
-    if (iterate16_suite_ == nullptr) {
-        iterate16_suite_ = AcquireOrRaise(PF_ITERATE16_SUITE_NAME, PF_ITERATE_SUITE_VERSION);
-    }
-    return static_cast<const PF_Iterate16Suite1 *>(iterate16_suite_);
+    return Slot<PF_Iterate16Suite1>(iterate16_suite_, PF_ITERATE16_SUITE_NAME, PF_ITERATE_SUITE_VERSION);
 }
 
 const PF_IterateFloatSuite1 *HostSuites::GetIterateFloatSuite() {
-    if (iterate_float_suite_ == nullptr) {
-        iterate_float_suite_ = AcquireOrRaise(PF_ITERATE_FLOAT_SUITE_NAME, PF_ITERATE_SUITE_VERSION);
-    }
-    return static_cast<const PF_IterateFloatSuite1 *>(iterate_float_suite_);
+    return Slot<PF_IterateFloatSuite1>(iterate_float_suite_, PF_ITERATE_FLOAT_SUITE_NAME, PF_ITERATE_SUITE_VERSION);
 }
 
 PF_Err AcquireSuiteOrReport(PF_InData *in_data, PF_OutData *out_data, const char *name, int32_t version,

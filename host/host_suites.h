@@ -28,6 +28,9 @@ public:
 
 private:
     const void *AcquireOrRaise(const char *name, int32_t version);
+    // The slot's table, acquiring it on first use.
+    template <typename Suite>
+    const Suite *Slot(const void *&slot, const char *name, int32_t version);
 
     SPBasicSuite *basic_;
     // Declared in release order: destruction walks them top to bottom.
