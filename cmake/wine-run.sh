@@ -6,10 +6,20 @@ export WINEPREFIX="${WINEPREFIX:-$here/../build/windows/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko: the prefix is for console programs only.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
 if [ -x /usr/lib/wine/wine64 ]; then
-  exec /usr/lib/wine/wine64 "$@"
-elif command -v wine64 >/dev/null 2>&1; then
-  exec wine64 "$@"
+  wine=/usr/lib/wine/wine64
+  wineserver=/usr/lib/wine/wineserver64
 else
-  exec wine "$@"
+  wine=$(command -v wine64 || command -v wine)
+  wineserver=$(command -v wineserver)
 fi
+# Debian's wine starts a server that quits as soon as its last program ends,
+# so the next program can meet it closing. A server that stays a minute
+# serves a whole test run; starting one when one runs fails quickly. Wine's
+# background programs start with a new server; they start here, away from
+# the caller's pipes, which they would otherwise hold open for that minute.
+if [ -n "$wineserver" ] && "$wineserver" -p60 </dev/null >/dev/null 2>&1; then
+  "$wine" wineboot </dev/null >/dev/null 2>&1 || true
+fi
+exec "$wine" "$@"
