@@ -205,15 +205,16 @@ void NoUnlock(PF_Handle) {}
 uint64_t NoSize(PF_Handle) { return 0; }
 void *NoLock(PF_Handle) { return nullptr; }
 
+TEST_F(HostTest, RefusedSuiteRaisedInsideTheModuleArrivesAsItsCode) {
+    host->Inject(Failure{"AcquireSuite", PF_HANDLE_SUITE_NAME, 0, FailKind::RefuseNull, 99});
+    PreRenderCall refused = host->NewPreRender();
+    EXPECT_EQ(host->PreRender(refused), PF_Err_BAD_CALLBACK_PARAM);
+}
+
 TEST_F(HostTest, EntryPointTurnsExceptionsIntoCodes) {
 #ifdef _WIN32
     GTEST_SKIP() << "a C++ exception cannot cross between the host's and the module's runtimes here";
 #endif
-    // The refused suite raised inside the module arrives as its code.
-    host->Inject(Failure{"AcquireSuite", PF_HANDLE_SUITE_NAME, 0, FailKind::RefuseNull, 99});
-    PreRenderCall refused = host->NewPreRender();
-    EXPECT_EQ(host->PreRender(refused), PF_Err_BAD_CALLBACK_PARAM);
-    host->ClearFailures();
 
     static const PF_HandleSuite2 out_of_memory{ThrowingNewHandle<std::bad_alloc>, NoLock, NoUnlock, NoUnlock,
                                                NoSize};

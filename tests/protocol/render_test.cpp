@@ -158,9 +158,6 @@ TEST_F(RenderTest, MissingInputBufferDrawsNothingAndAsksNoFormat) {
 }
 
 TEST_F(RenderTest, RefusedIterateSuiteEndsTheRenderWith516AndGivesEverythingBack) {
-#ifdef _WIN32
-    GTEST_SKIP() << "exception mapping is tested on the native build";
-#endif
     host->Inject(Failure{"AcquireSuite", PF_ITERATE8_SUITE_NAME, 0, FailKind::RefuseNull, 9});
     RenderCall render = Prepared();
     // At the strictest level any suite, layer or lock left open would throw.

@@ -103,9 +103,6 @@ TEST_F(HostTest, FailedWorldSuiteReleaseIsNotReported) {
 }
 
 TEST_F(HostTest, RenderWithoutBasicSuiteRaisesTheMissingSuite) {
-#ifdef _WIN32
-    GTEST_SKIP() << "exception mapping is tested on the native build";
-#endif
     PreRenderCall pre = host->NewPreRender();
     ASSERT_EQ(host->PreRender(pre), PF_Err_NONE);
     SPBasicSuite *basic = host->InData().pica_basicP;
