@@ -10,7 +10,7 @@ cmake --build --preset windows --target Kv_Tidalhalo
 aex="$PWD/build/windows/Kv_Tidalhalo.aex"
 tool="$PWD/build/native/cli/tidalhalo"
 if [ -x "$tool" ]; then
-  "$tool" render -o "$PWD/halo.png"
+  "$tool" render --blend normal -o "$PWD/halo.png"
   echo "main: picture: $PWD/halo.png"
 else
   echo "main: the command-line renderer is not built yet"
