@@ -187,27 +187,27 @@ Options ParseArguments(int argc, const char *const *argv) {
             throw CliError(arg, "unknown option");
         }
         const std::string shown = arg == "-o" ? "-o" : "--" + name;
-        const OptionEntry *spec = nullptr;
+        const OptionEntry *known = nullptr;
         for (const OptionEntry &candidate : table) {
             if (candidate.name == name) {
-                spec = &candidate;
+                known = &candidate;
             }
         }
-        if (spec == nullptr) {
+        if (known == nullptr) {
             throw CliError(shown, "unknown option");
         }
-        if ((spec->use & use) == 0) {
+        if ((known->use & use) == 0) {
             throw CliError(shown, std::string("not an option of ") + CommandName(options.command));
         }
-        if (spec->takes_value && !value) {
+        if (known->takes_value && !value) {
             if (i + 1 >= argc) {
                 throw CliError(shown, "needs a value");
             }
             value = argv[++i];
-        } else if (!spec->takes_value && value) {
+        } else if (!known->takes_value && value) {
             throw CliError(shown, "takes no value");
         }
-        spec->apply(options, shown, value.value_or(""));
+        known->apply(options, shown, value.value_or(""));
     }
 
     if (options.frames && options.frame) {

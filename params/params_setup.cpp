@@ -25,7 +25,7 @@ constexpr char RING_NO_LABEL[] = "";
 constexpr PF_Fixed RING_CENTER_DEFAULT = 50 << 16; // percent of the layer's size
 constexpr PF_FpShort RING_CURVE_TOLERANCE = 0.05f;
 
-struct SliderSpec {
+struct SliderTemplate {
     int32_t id;
     const char *name;
     PF_FpShort valid_min, valid_max, slider_min, slider_max, dephault;
@@ -33,7 +33,7 @@ struct SliderSpec {
 };
 
 // Radius and feather are layer pixels, expand and opacity percent.
-constexpr SliderSpec RING_SLIDERS[] = {
+constexpr SliderTemplate RING_SLIDERS[] = {
     {1764, RING_NAME_RADIUS, 0, 10000, 0, 600, 100, PF_ValueDisplayFlag_NONE},
     {3205, RING_NAME_FEATHER, 0, 10000, 0, 100, 3, PF_ValueDisplayFlag_NONE},
     {3092, RING_NAME_EXPAND, 0, 100, 0, 100, 50, PF_ValueDisplayFlag_PERCENT},
@@ -41,13 +41,13 @@ constexpr SliderSpec RING_SLIDERS[] = {
     {1, RING_NAME_SCATTER, 0, 512, 0, 50, 0, PF_ValueDisplayFlag_NONE},
 };
 
-struct ColorSpec {
+struct ColorTemplate {
     int32_t id;
     const char *name;
     PF_Pixel value;
 };
 
-constexpr ColorSpec RING_COLORS[] = {
+constexpr ColorTemplate RING_COLORS[] = {
     {261, RING_NAME_COLOR1, {255, 255, 255, 255}}, // opaque white
     {258, RING_NAME_COLOR2, {255, 0, 127, 255}},   // opaque azure
 };
@@ -85,25 +85,25 @@ PF_Err AddCenter(ParamAdder &adder) noexcept {
     return adder.Add(1556);
 }
 
-PF_Err AddSlider(ParamAdder &adder, const SliderSpec &spec) noexcept {
-    PF_FloatSliderDef &slider = adder.Begin(PF_Param_FLOAT_SLIDER, spec.name).u.fs_d;
-    slider.valid_min = spec.valid_min;
-    slider.slider_min = spec.slider_min;
-    slider.valid_max = spec.valid_max;
-    slider.slider_max = spec.slider_max;
-    slider.value = static_cast<PF_FpLong>(spec.dephault);
-    slider.dephault = spec.dephault;
+PF_Err AddSlider(ParamAdder &adder, const SliderTemplate &entry) noexcept {
+    PF_FloatSliderDef &slider = adder.Begin(PF_Param_FLOAT_SLIDER, entry.name).u.fs_d;
+    slider.valid_min = entry.valid_min;
+    slider.slider_min = entry.slider_min;
+    slider.valid_max = entry.valid_max;
+    slider.slider_max = entry.slider_max;
+    slider.value = static_cast<PF_FpLong>(entry.dephault);
+    slider.dephault = entry.dephault;
     slider.precision = 1;
-    slider.display_flags = spec.display_flags;
+    slider.display_flags = entry.display_flags;
     slider.curve_tolerance = RING_CURVE_TOLERANCE;
-    return adder.Add(spec.id);
+    return adder.Add(entry.id);
 }
 
-PF_Err AddColor(ParamAdder &adder, const ColorSpec &spec) noexcept {
-    PF_ColorDef &color = adder.Begin(PF_Param_COLOR, spec.name).u.cd;
-    color.value = spec.value;
+PF_Err AddColor(ParamAdder &adder, const ColorTemplate &entry) noexcept {
+    PF_ColorDef &color = adder.Begin(PF_Param_COLOR, entry.name).u.cd;
+    color.value = entry.value;
     color.dephault = color.value;
-    return adder.Add(spec.id);
+    return adder.Add(entry.id);
 }
 
 PF_Err AddSmooth(ParamAdder &adder) noexcept {
@@ -128,14 +128,14 @@ PF_Err AddBlendMode(ParamAdder &adder) noexcept {
 PF_Err ParamsSetup(PF_InData *in_data, PF_OutData *out_data, PF_ParamDef *[], PF_LayerDef *) noexcept {
     ParamAdder adder(in_data);
     PF_Err err = AddCenter(adder);
-    for (const SliderSpec &spec : RING_SLIDERS) {
+    for (const SliderTemplate &entry : RING_SLIDERS) {
         if (err == PF_Err_NONE) {
-            err = AddSlider(adder, spec);
+            err = AddSlider(adder, entry);
         }
     }
-    for (const ColorSpec &spec : RING_COLORS) {
+    for (const ColorTemplate &entry : RING_COLORS) {
         if (err == PF_Err_NONE) {
-            err = AddColor(adder, spec);
+            err = AddColor(adder, entry);
         }
     }
     if (err == PF_Err_NONE) {
