@@ -38,9 +38,7 @@ int RunSheet(const Options &options) {
     sim::Image sheet(depth, source.Width() * kModes, source.Height());
     const sim::ImageView whole = sheet.View();
     for (int32_t mode = 1; mode <= kModes; ++mode) {
-        sim::ImageView panel = whole;
-        panel.width = source.Width();
-        panel.data = whole.Row(0) + static_cast<std::ptrdiff_t>(sim::PixelSize(depth)) * source.Width() * (mode - 1);
+        const sim::ImageView panel = sim::Crop(whole, source.Width() * (mode - 1), 0, source.Width(), source.Height());
         host.SetBlend(mode);
         host.Render(source.View(), panel);
     }

@@ -5,10 +5,9 @@
 #include <limits>
 
 RingRenderInfo NewRingRenderInfo() noexcept {
+    // Every byte zero, padding included, so no noise offset and no stale bytes.
     RingRenderInfo info;
     std::memset(&info, 0, sizeof info);
-    info.discard_count = 0;
-    info.row_offset = 0;
     return info;
 }
 

@@ -20,19 +20,17 @@ struct RenderHoldings {
 
 // Releases the world suite (only when it was acquired), unlocks the record
 // and gives the input back. A code counts only when nothing failed before.
-PF_Err GiveBack(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *extra, RenderHoldings &held,
+PF_Err GiveBack(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *extra, const RenderHoldings &held,
                 PF_Err err) noexcept {
     if (held.world_suite != nullptr) {
         const PF_Err release_err = ReleaseSuiteOrReport(in_data, out_data, PF_WORLD_SUITE_NAME,
                                                         PF_WORLD_SUITE_VERSION, RING_RELEASE_SUITE_MESSAGE);
-        held.world_suite = nullptr;
         if (err == PF_Err_NONE) {
             err = release_err;
         }
     }
     if (held.info != nullptr) {
         held.handles->host_unlock_handle(held.handle);
-        held.info = nullptr;
     }
     const PF_Err checkin_err = extra->cb->checkin_layer_pixels(in_data->effect_ref, RING_INPUT);
     return err == PF_Err_NONE ? checkin_err : err;

@@ -58,9 +58,7 @@ std::string FormatName(PF_PixelFormat format) {
 
 void SimHost::Note(const std::string &op, const std::string &args, PF_Err result, const std::string &outcome,
                    bool injected) {
-    if (recording_) {
-        log_.Add(HostCall{command_, op, args, result, outcome, injected});
-    }
+    log_.Add(HostCall{command_, op, args, result, outcome, injected});
 }
 
 const Failure *SimHost::Planned(const std::string &op, const std::string &subject) {

@@ -83,8 +83,6 @@ public:
     PF_Err Render(RenderCall &call);
     // Disposes of the frame's pre-render data and forgets the frame's worlds.
     void EndFrame() noexcept;
-    // Keeps the call record from growing: off, nothing is recorded.
-    void SetRecording(bool on) noexcept { recording_ = on; }
     // Pre-render and render of rect into target (see RenderCall), then the
     // end of the frame; throws RenderError when a command fails.
     void RenderFrame(const PF_LRect &rect, const ImageView &target);
@@ -162,7 +160,6 @@ private:
     HandleTable handles_;
     WorldRegistry worlds_;
     PF_Cmd command_ = -1;
-    bool recording_ = true;
 
     // The frame in progress.
     std::map<int32_t, PF_LRect> checkouts_;  // checkout id -> area the layer delivers

@@ -11,7 +11,6 @@ namespace tidalhalo::sim {
 class SuiteRegistry {
 public:
     void Register(const std::string &name, int32_t version, const void *table) { tables_[{name, version}] = table; }
-    void Remove(const std::string &name, int32_t version) { tables_.erase({name, version}); }
     // Null when no suite of that name and version is registered.
     const void *Find(const std::string &name, int32_t version) const noexcept {
         auto it = tables_.find({name, version});
