@@ -249,6 +249,10 @@ int SimHost::OpSprintf(char *buffer, const char *format, va_list args) {
 }
 
 int SimHost::OpStrcpy(char *destination, const char *source) {
+    if (const Failure *failure = Planned("ansi.strcpy")) {
+        Note("ansi.strcpy", Quote(source), failure->code, {}, true);
+        return -1;
+    }
     if (destination == nullptr || source == nullptr) {
         contract_.Break("ansi.strcpy(" + Quote(source) + ") with a null pointer");
         Note("ansi.strcpy", Quote(source), PF_Err_BAD_CALLBACK_PARAM);
