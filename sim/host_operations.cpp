@@ -380,19 +380,21 @@ PF_Err SimHost::OpIterate(PixelDepth depth, PF_InData *in_data, int32_t progress
     const PF_LRect whole{0, 0, out.width, out.height};
     const PF_LRect rows = area == nullptr ? whole : Intersect(*area, whole);
     progress_ = {progress_base, progress_final};
+    // A function pointer cannot come from a pointer to const; clang refuses the cast.
+    void *const function = const_cast<void *>(pix_fn);
     PF_Err err = PF_Err_NONE;
     switch (depth) {
     case PixelDepth::Eight:
-        err = IteratePixels<PF_Pixel>(in, out, rows, refcon, reinterpret_cast<PF_IteratePixel8Func>(pix_fn),
+        err = IteratePixels<PF_Pixel>(in, out, rows, refcon, reinterpret_cast<PF_IteratePixel8Func>(function),
                                       settings_.threads);
         break;
     case PixelDepth::Sixteen:
-        err = IteratePixels<PF_Pixel16>(in, out, rows, refcon, reinterpret_cast<PF_IteratePixel16Func>(pix_fn),
+        err = IteratePixels<PF_Pixel16>(in, out, rows, refcon, reinterpret_cast<PF_IteratePixel16Func>(function),
                                         settings_.threads);
         break;
     case PixelDepth::Float:
         err = IteratePixels<PF_PixelFloat>(in, out, rows, refcon,
-                                           reinterpret_cast<PF_IteratePixelFloatFunc>(pix_fn), settings_.threads);
+                                           reinterpret_cast<PF_IteratePixelFloatFunc>(function), settings_.threads);
         break;
     }
     Note("iterate", args, err);
