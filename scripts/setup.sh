@@ -10,6 +10,7 @@ packages=(
   libpng-dev libspng-dev libopenexr-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64
+  clang libclang-rt-14-dev llvm
 )
 missing=()
 for package in "${packages[@]}"; do

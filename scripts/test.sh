@@ -8,6 +8,8 @@ bash scripts/setup.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 ctest --preset native
+bash scripts/sanitize.sh
+bash scripts/fuzz.sh
 if [ -f scripts/windows.sh ]; then
   bash scripts/windows.sh
 fi

@@ -126,6 +126,32 @@ void AnyPixels(FuzzedDataProvider &data, PF_PixelFloat (&pixels)[MAX_ROW]) {
     }
 }
 
+void PrintRecord(const RingRenderInfo &info, const Row &row) {
+    std::fprintf(stderr,
+                 "record: x_scale %a inner_offset %a center %a %a radius %a expand %a feather %a opacity %a "
+                 "scatter %a seed %d smooth %u mode %d discard %d row_offset %d\n",
+                 info.x_scale, info.inner_offset, info.center_x, info.center_y, info.radius, info.expand,
+                 info.feather, info.opacity, info.scatter, info.scatter_seed, info.smooth, info.blend_mode,
+                 info.discard_count, info.row_offset);
+    for (const PF_PixelFloat *c : {&info.color1_float, &info.color2_float}) {
+        std::fprintf(stderr, "colour: %a %a %a %a\n", static_cast<double>(c->alpha), static_cast<double>(c->red),
+                     static_cast<double>(c->green), static_cast<double>(c->blue));
+    }
+    std::fprintf(stderr, "row: from x %d, y %d, %zu pixels, generator state %u\n", row.x, row.y, row.count,
+                 row.generator);
+}
+
+void PrintPixel(const char *what, const PF_Pixel &p) {
+    std::fprintf(stderr, "%s: %u %u %u %u\n", what, p.alpha, p.red, p.green, p.blue);
+}
+void PrintPixel(const char *what, const PF_Pixel16 &p) {
+    std::fprintf(stderr, "%s: %u %u %u %u\n", what, p.alpha, p.red, p.green, p.blue);
+}
+void PrintPixel(const char *what, const PF_PixelFloat &p) {
+    std::fprintf(stderr, "%s: %a %a %a %a\n", what, static_cast<double>(p.alpha), static_cast<double>(p.red),
+                 static_cast<double>(p.green), static_cast<double>(p.blue));
+}
+
 template <typename Pixel>
 using Shade = PF_Err (*)(void *, int32_t, int32_t, const Pixel *, Pixel *) noexcept;
 
@@ -161,6 +187,11 @@ void Check(FuzzedDataProvider &data, RingRenderInfo &info, const Row &row, Shade
             if (std::memcmp(&fast_out[i], &reference_out[i], sizeof(Pixel)) != 0) {
                 std::fprintf(stderr, "%s: the fast pixel function differs from the reference at (%d, %d)\n", depth,
                              row.X(i), row.y);
+                PrintRecord(info, row);
+                PrintPixel("source", in[i]);
+                PrintPixel("destination before", destination[i]);
+                PrintPixel("fast", fast_out[i]);
+                PrintPixel("reference", reference_out[i]);
                 std::abort();
             }
         }

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The sanitized runs: the module, host, tool and every test under ASan and
+# UBSan (preset sanitize, which also replays the fuzzers' seed corpora), then
+# the module and the multithreaded host tests under TSan (preset tsan). Any
+# sanitizer report fails its test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+for preset in sanitize tsan; do
+  echo "sanitize: preset $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done
