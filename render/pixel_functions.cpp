@@ -1,197 +1,210 @@
 #include "render/pixel_functions.h"
 
+#include <array>
 #include <cmath>
-#include <limits>
 
 #include "params/ring_params.h"
+#include "render/blend_modes.h"
 #include "render/ring_coverage.h"
+#include "render/ring_plan.h"
 
-int64_t TruncateToInt64(double v) noexcept {
-    if (v >= -9223372036854775808.0 && v < 9223372036854775808.0) {
-        return static_cast<int64_t>(v);
-    }
-    return std::numeric_limits<int64_t>::min();
-}
+// The same results as the plain formulas (render/pixel_reference.cpp), byte
+// for byte, by shortcuts that skip work whose outcome is already certain:
+// pixels the ring certainly does not reach skip the square root, the
+// division and the cosine, and their blend reduces to a copy; the cosine is
+// skipped at 0 and 1; divisions of 8-bit channels by 255 come from a table.
 
 namespace {
 
-// Keeps the low 8 or 16 bits of the truncated value, as the channel holds them.
-template <typename Channel>
-Channel StoreChannel(double v) noexcept {
-    return static_cast<Channel>(static_cast<uint64_t>(TruncateToInt64(v)));
+constexpr std::array<float, 256> UNIT8 = [] {
+    std::array<float, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        table[i] = static_cast<float>(i) / 255.0f;
+    }
+    return table;
+}();
+
+// The 8-bit output alpha where the coverage is 0, in modes normal and add:
+// a / 255 and back, which keeps 161 values and lowers the other 95 by one.
+constexpr std::array<uint8_t, 256> ZERO_COVERAGE_ALPHA8 = [] {
+    std::array<uint8_t, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        table[i] = StoreChannel<uint8_t>(static_cast<double>(OverAlpha(UNIT8[i], 0.0f) * 255.0f));
+    }
+    return table;
+}();
+
+float Unit8(uint32_t channel) noexcept { return UNIT8[channel & 0xFFu]; }
+
+// Exact: the channel has at most 16 bits and 32768 is a power of two.
+float Unit16(uint32_t channel) noexcept { return static_cast<float>(channel) * 0x1p-15f; }
+
+inline double Smooth(double f) noexcept {
+    if (f == 0.0) {
+        return 0.0;  // 1 - cos(0) is 0; a -0 comes out as +0 there too
+    }
+    if (f == 1.0) {
+        return 1.0;  // cos(pi) rounds to -1 exactly
+    }
+    return (1.0 - std::cos(RING_PI * f)) * 0.5;
 }
 
-// Output alpha of the ring composited over a source of alpha a.
-inline float OverAlpha(float a, float coverage) noexcept { return 1.0f - (1.0f - a) * (1.0f - coverage); }
-
-// The ring's share of the composite. Capped at 1: in single precision a tiny
-// coverage over a transparent source can give oa slightly below the
-// coverage, and a weight above 1 would wrap integer channels.
-inline float RingWeight(float coverage, float oa) noexcept {
-    if (oa == 0.0f || std::isnan(oa)) {
-        return 0.0f;
+// The coverage of a pixel the plan could not pass over, at squared distance d2.
+inline RingSample FullCoverage(const RingRenderInfo &info, double d2, int32_t x, int32_t y) noexcept {
+    double f = RingRampAt(info, std::sqrt(d2));
+    if (info.scatter > 0.0) {
+        f = f + RingNoise(info, x, y);
     }
-    const float w = coverage / oa;
-    return w > 1.0f ? 1.0f : w;
+    if (!(f >= 0.0)) {
+        f = 0.0;
+    } else if (f > 1.0) {
+        f = 1.0;
+    }
+    if (info.smooth != 0) {
+        f = Smooth(f);
+    }
+    return RingFinish(info, f);
+}
+
+// Whether the pixel lies where the plan knows its coverage is 0.
+inline bool CertainlyUncovered(const RingPlan &plan, double d2) noexcept {
+    return d2 < plan.inner_sq || d2 > plan.outer_sq;
+}
+
+// An uncovered pixel still draws its generator value, so the row's noise
+// stays in step.
+inline void SkipNoise(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
+    if (info.scatter > 0.0) {
+        static_cast<void>(RingNoise(info, x, y));
+    }
+}
+
+// Where the coverage is 0 and the colour plain, the modes keep, clamp or
+// clear the source: normal and add keep its colour (add clamps it at full
+// intensity) and round-trip its alpha through a / FULL.
+template <typename Pixel, typename Channel, uint32_t FULL>
+PF_Err ShadeUncovered(int32_t blend_mode, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
+    constexpr auto full = static_cast<Channel>(FULL);
+    const Pixel source = in;
+    Channel alpha = source.alpha;
+    if constexpr (FULL == 255) {
+        alpha = ZERO_COVERAGE_ALPHA8[source.alpha];
+    }
+    switch (blend_mode) {
+    case BLEND_NONE:
+        if constexpr (FULL == 255) {
+            out = plan.none8;
+        } else {
+            out = plan.none16;
+        }
+        break;
+    case BLEND_NORMAL:
+        out = Pixel{alpha, source.red, source.green, source.blue};
+        break;
+    case BLEND_ADD:
+        out = Pixel{alpha, source.red < full ? source.red : full, source.green < full ? source.green : full,
+                    source.blue < full ? source.blue : full};
+        break;
+    case BLEND_STENCIL_MULTIPLY:
+        out = Pixel{full, 0, 0, 0};
+        break;
+    case BLEND_STENCIL_MULTIPLY_ALPHA:
+        out = Pixel{0, 0, 0, 0};
+        break;
+    default:
+        break;
+    }
+    return PF_Err_NONE;
+}
+
+template <uint32_t FULL>
+constexpr auto UNIT_OF = FULL == 255 ? Unit8 : Unit16;
+
+// The rarer paths are out of line and reached by tail calls, so the common
+// pixel (the next one of a row, uncovered) runs without a stack frame.
+template <typename Pixel, typename Channel, uint32_t FULL>
+[[gnu::noinline]] PF_Err ShadeCoveredInteger(const RingRenderInfo &info, double d2, int32_t x, int32_t y,
+                                             const Pixel &in, Pixel &out) noexcept {
+    BlendInteger<Pixel, Channel, FULL>(info.blend_mode, FullCoverage(info, d2, x, y), in, out, UNIT_OF<FULL>);
+    return PF_Err_NONE;
 }
 
 template <typename Pixel, typename Channel, uint32_t FULL>
-void ShadeInteger(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, Pixel &out) noexcept {
-    constexpr float full_f = static_cast<float>(FULL);
-    constexpr double full_d = static_cast<double>(FULL);
-    const RingSample ring = RingCoverage(info, x, y);
-    const float coverage = static_cast<float>(ring.f);
-    const float ring_color[3] = {ring.red, ring.green, ring.blue};
-    const Channel source[3] = {in.red, in.green, in.blue};
-    Channel *const dest[3] = {&out.red, &out.green, &out.blue};
-
-    switch (info.blend_mode) {
-    case BLEND_NONE:
-        for (int k = 0; k < 3; ++k) {
-            *dest[k] = StoreChannel<Channel>(static_cast<double>(ring_color[k] * full_f));
-        }
-        out.alpha = StoreChannel<Channel>(ring.f * full_d);
-        break;
-    case BLEND_NORMAL: {
-        const float oa = OverAlpha(static_cast<float>(in.alpha) / full_f, coverage);
-        const float w = RingWeight(coverage, oa);
-        for (int k = 0; k < 3; ++k) {
-            const float v = (1.0f - w) * static_cast<float>(source[k]) + (w * ring_color[k]) * full_f;
-            *dest[k] = StoreChannel<Channel>(static_cast<double>(v));
-        }
-        out.alpha = StoreChannel<Channel>(static_cast<double>(oa * full_f));
-        break;
+PF_Err ShadeUncoveredInteger(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
+    if (plan.zero_is_plain) {
+        return ShadeUncovered<Pixel, Channel, FULL>(info.blend_mode, plan, in, out);
     }
-    case BLEND_ADD: {
-        const float source_alpha = static_cast<float>(in.alpha) / full_f;
-        const float oa = OverAlpha(source_alpha, coverage);
-        const float w = RingWeight(coverage, oa);
-        for (int k = 0; k < 3; ++k) {
-            const float sum = static_cast<float>(source[k]) / full_f + ring_color[k];
-            const float mix = (1.0f - source_alpha) * ring_color[k] + source_alpha * sum;
-            double v = (1.0 - static_cast<double>(w)) * static_cast<double>(source[k]) +
-                       static_cast<double>((w * mix) * full_f);
-            if (v >= full_d) {
-                v = full_d;
-            }
-            *dest[k] = StoreChannel<Channel>(v);
-        }
-        out.alpha = StoreChannel<Channel>(static_cast<double>(oa * full_f));
-        break;
-    }
-    case BLEND_STENCIL_MULTIPLY:
-    case BLEND_STENCIL_MULTIPLY_ALPHA: {
-        const float source_alpha = static_cast<float>(in.alpha) / full_f;
-        Channel stored[3];
-        for (int k = 0; k < 3; ++k) {
-            const float product = (static_cast<float>(source[k]) * source_alpha) * ring_color[k];
-            stored[k] = StoreChannel<Channel>(static_cast<double>(product) * ring.f);
-        }
-        if (info.blend_mode == BLEND_STENCIL_MULTIPLY) {
-            for (int k = 0; k < 3; ++k) {
-                *dest[k] = stored[k];
-            }
-            out.alpha = static_cast<Channel>(FULL);
-            break;
-        }
-        Channel brightest = stored[0];
-        if (stored[1] > brightest) brightest = stored[1];
-        if (stored[2] > brightest) brightest = stored[2];
-        out.alpha = brightest;
-        for (int k = 0; k < 3; ++k) {
-            *dest[k] = brightest > 0 ? StoreChannel<Channel>(static_cast<double>(stored[k]) * full_d /
-                                                             static_cast<double>(brightest))
-                                     : Channel{0};
-        }
-        break;
-    }
-    default:
-        break;  // an unknown mode leaves the destination as the host had it
-    }
+    BlendInteger<Pixel, Channel, FULL>(info.blend_mode, plan.zero, in, out, UNIT_OF<FULL>);
+    return PF_Err_NONE;
 }
 
-void ShadeFloat(const RingRenderInfo &info, int32_t x, int32_t y, const PF_PixelFloat &in,
-                PF_PixelFloat &out) noexcept {
-    const RingSample ring = RingCoverage(info, x, y);
-    const float coverage = static_cast<float>(ring.f);
-    const float ring_color[3] = {ring.red, ring.green, ring.blue};
-    const float source[3] = {in.red, in.green, in.blue};
-    float *const dest[3] = {&out.red, &out.green, &out.blue};
-
-    switch (info.blend_mode) {
-    case BLEND_NONE:
-        for (int k = 0; k < 3; ++k) {
-            *dest[k] = ring_color[k];
-        }
-        out.alpha = coverage;
-        break;
-    case BLEND_NORMAL: {
-        const float oa = OverAlpha(in.alpha, coverage);
-        const float w = RingWeight(coverage, oa);
-        for (int k = 0; k < 3; ++k) {
-            *dest[k] = (1.0f - w) * source[k] + w * ring_color[k];
-        }
-        out.alpha = oa;
-        break;
+// Any pixel: a row's first, or one a caller asks for out of order.
+template <typename Pixel, typename Channel, uint32_t FULL>
+[[gnu::noinline]] PF_Err ShadeAnyInteger(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
+                                         Pixel &out) noexcept {
+    const RingPlan &plan = RingPlanFor(info, x, y);
+    const double d2 = RingDistanceSquared(info, x, y);
+    if (!CertainlyUncovered(plan, d2)) {
+        return ShadeCoveredInteger<Pixel, Channel, FULL>(info, d2, x, y, in, out);
     }
-    case BLEND_ADD: {
-        const float oa = OverAlpha(in.alpha, coverage);
-        const float w = RingWeight(coverage, oa);
-        for (int k = 0; k < 3; ++k) {
-            const float kept = (1.0f - w) * source[k];
-            const float over_transparent = (1.0f - in.alpha) * ring_color[k];
-            const float over_opaque = in.alpha * (source[k] + ring_color[k]);
-            *dest[k] = kept + w * (over_transparent + over_opaque);  // never clamped
-        }
-        out.alpha = oa;
-        break;
-    }
-    case BLEND_STENCIL_MULTIPLY:
-    case BLEND_STENCIL_MULTIPLY_ALPHA: {
-        float product[3];
-        for (int k = 0; k < 3; ++k) {
-            product[k] = ((source[k] * in.alpha) * ring_color[k]) * coverage;
-        }
-        if (info.blend_mode == BLEND_STENCIL_MULTIPLY) {
-            for (int k = 0; k < 3; ++k) {
-                *dest[k] = product[k];
-            }
-            out.alpha = 1.0f;
-            break;
-        }
-        float brightest = product[0];
-        if (product[1] > brightest) brightest = product[1];
-        if (product[2] > brightest) brightest = product[2];
-        for (int k = 0; k < 3; ++k) {
-            *dest[k] = brightest > 0.0f ? product[k] / brightest : product[k];
-        }
-        out.alpha = brightest;
-        break;
-    }
-    default:
-        break;
-    }
+    SkipNoise(info, x, y);
+    return ShadeUncoveredInteger<Pixel, Channel, FULL>(info, plan, in, out);
 }
 
-} // namespace
+template <typename Pixel, typename Channel, uint32_t FULL>
+PF_Err ShadeInteger(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, Pixel &out) noexcept {
+    const RingPlan *plan = ContinuedRingPlan(info, x, y);
+    if (plan == nullptr) {
+        return ShadeAnyInteger<Pixel, Channel, FULL>(info, x, y, in, out);
+    }
+    const double d2 = RingDistanceSquared(info, x, y);
+    if (!CertainlyUncovered(*plan, d2)) {
+        return ShadeCoveredInteger<Pixel, Channel, FULL>(info, d2, x, y, in, out);
+    }
+    if (info.scatter > 0.0) {
+        ScatterNext();  // past the row's first pixel: no reseed
+    }
+    return ShadeUncoveredInteger<Pixel, Channel, FULL>(info, *plan, in, out);
+}
+
+[[gnu::noinline]] PF_Err ShadeCoveredFloat(const RingRenderInfo &info, double d2, int32_t x, int32_t y,
+                                           const PF_PixelFloat &in, PF_PixelFloat &out) noexcept {
+    BlendFloat(info.blend_mode, FullCoverage(info, d2, x, y), in, out);
+    return PF_Err_NONE;
+}
+
+PF_Err ShadeFloat(const RingRenderInfo &info, int32_t x, int32_t y, const PF_PixelFloat &in,
+                  PF_PixelFloat &out) noexcept {
+    const RingPlan &plan = RingPlanFor(info, x, y);
+    const double d2 = RingDistanceSquared(info, x, y);
+    if (!CertainlyUncovered(plan, d2)) {
+        return ShadeCoveredFloat(info, d2, x, y, in, out);
+    }
+    SkipNoise(info, x, y);
+    BlendFloat(info.blend_mode, plan.zero, in, out);
+    return PF_Err_NONE;
+}
+
+}  // namespace
 
 PF_Err ShadePixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pixel *out) noexcept {
     if (refcon != nullptr) {
-        ShadeInteger<PF_Pixel, uint8_t, 255>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
+        return ShadeInteger<PF_Pixel, uint8_t, 255>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
     }
     return PF_Err_NONE;
 }
 
 PF_Err ShadePixel16(void *refcon, int32_t x, int32_t y, const PF_Pixel16 *in, PF_Pixel16 *out) noexcept {
     if (refcon != nullptr) {
-        ShadeInteger<PF_Pixel16, uint16_t, 32768>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
+        return ShadeInteger<PF_Pixel16, uint16_t, 32768>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in,
+                                                         *out);
     }
     return PF_Err_NONE;
 }
 
 PF_Err ShadePixelFloat(void *refcon, int32_t x, int32_t y, const PF_PixelFloat *in, PF_PixelFloat *out) noexcept {
     if (refcon != nullptr) {
-        ShadeFloat(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
+        return ShadeFloat(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
     }
     return PF_Err_NONE;
 }

@@ -17,12 +17,18 @@ struct RingSample {
 
 inline constexpr double RING_PI = 3.141592653589793;
 
-// The ramp value before noise: -2.0 where the ramp that applies is disabled.
-inline double RingRamp(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
-    double f = -2.0;
+// Squared distance from the pixel to the centre, in rows: columns are
+// stretched by x_scale, rows are not.
+inline double RingDistanceSquared(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
     const double dx = static_cast<double>(x) * info.x_scale - info.center_x;
     const double dy = static_cast<double>(y) - info.center_y;
-    const double d = std::sqrt(dx * dx + dy * dy);
+    return dx * dx + dy * dy;
+}
+
+// The ramp value at distance d, before noise: -2.0 where the ramp that
+// applies is disabled.
+inline double RingRampAt(const RingRenderInfo &info, double d) noexcept {
+    double f = -2.0;
     if (d >= info.radius) {
         if (info.feather > 0.0) {
             f = 1.0 - (d - info.radius) / info.feather;
@@ -35,14 +41,22 @@ inline double RingRamp(const RingRenderInfo &info, int32_t x, int32_t y) noexcep
     return f;
 }
 
+inline double RingRamp(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
+    return RingRampAt(info, std::sqrt(RingDistanceSquared(info, x, y)));
+}
+
 // One generator value per pixel; each row reseeds at x = 0, so a row's noise
 // is the same whichever thread renders it, as long as one thread visits the
 // row from x = 0 upward.
+inline void RingReseedRow(const RingRenderInfo &info, int32_t y) noexcept {
+    const uint32_t row = static_cast<uint32_t>(y) + static_cast<uint32_t>(info.row_offset);
+    ScatterSeed(row * row + static_cast<uint32_t>(info.scatter_seed));
+    ScatterDiscard(info.discard_count);
+}
+
 inline double RingNoise(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
     if (x == 0) {
-        const uint32_t row = static_cast<uint32_t>(y) + static_cast<uint32_t>(info.row_offset);
-        ScatterSeed(row * row + static_cast<uint32_t>(info.scatter_seed));
-        ScatterDiscard(info.discard_count);
+        RingReseedRow(info, y);
     }
     const int32_t noise = (ScatterNext() % 512) - 256;
     return static_cast<double>(noise) * info.scatter;
@@ -51,6 +65,14 @@ inline double RingNoise(const RingRenderInfo &info, int32_t x, int32_t y) noexce
 inline float RingMix(float color2, float color1, double f) noexcept {
     const float difference = color1 - color2;
     return static_cast<float>(static_cast<double>(color2) + f * static_cast<double>(difference));
+}
+
+// Scales the clamped, smoothed ramp by the opacity and mixes the colour.
+inline RingSample RingFinish(const RingRenderInfo &info, double f) noexcept {
+    f = f * info.opacity;
+    return RingSample{f, RingMix(info.color2_float.red, info.color1_float.red, f),
+                      RingMix(info.color2_float.green, info.color1_float.green, f),
+                      RingMix(info.color2_float.blue, info.color1_float.blue, f)};
 }
 
 inline RingSample RingCoverage(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
@@ -66,8 +88,5 @@ inline RingSample RingCoverage(const RingRenderInfo &info, int32_t x, int32_t y)
     if (info.smooth != 0) {
         f = (1.0 - std::cos(RING_PI * f)) * 0.5;
     }
-    f = f * info.opacity;
-    return RingSample{f, RingMix(info.color2_float.red, info.color1_float.red, f),
-                      RingMix(info.color2_float.green, info.color1_float.green, f),
-                      RingMix(info.color2_float.blue, info.color1_float.blue, f)};
+    return RingFinish(info, f);
 }

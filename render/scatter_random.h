@@ -5,8 +5,17 @@
 
 #include <cstdint>
 
+// The pixel functions reach their per-thread state on every call: on ELF
+// systems the initial-exec model makes that one load from the thread's
+// block instead of a call into the dynamic loader.
+#if defined(__ELF__)
+#define RING_FAST_THREAD_LOCAL thread_local __attribute__((tls_model("initial-exec")))
+#else
+#define RING_FAST_THREAD_LOCAL thread_local
+#endif
+
 namespace scatter_detail {
-inline thread_local uint32_t scatter_state = 1;
+inline RING_FAST_THREAD_LOCAL uint32_t scatter_state = 1;
 }
 
 inline void ScatterSeed(uint32_t seed) noexcept { scatter_detail::scatter_state = seed; }

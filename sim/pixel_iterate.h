@@ -2,6 +2,7 @@
 // one thread from its left end rightward.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
@@ -24,10 +25,21 @@ PF_Err IteratePixels(const ImageView &src, const ImageView &dst, PF_LRect area, 
                      unsigned threads) {
     static const Pixel kNone{};
     return ForEachRow(area.top, area.bottom, threads, [&](int32_t y) -> PF_Err {
+        // Row pointers once per row; past the source's right edge every
+        // pixel gets the zero pixel.
         const bool src_row = src.data != nullptr && y < src.height;
-        for (int32_t x = area.left; x < area.right; ++x) {
-            const Pixel *in = src_row && x < src.width ? src.PixelAt<Pixel>(x, y) : &kNone;
-            const PF_Err err = pix_fn(refcon, x, y, in, dst.PixelAt<Pixel>(x, y));
+        const int32_t src_end = src_row ? std::min(area.right, std::max(area.left, src.width)) : area.left;
+        Pixel *out = dst.PixelAt<Pixel>(area.left, y);
+        const Pixel *in = src_end > area.left ? src.PixelAt<Pixel>(area.left, y) : &kNone;
+        int32_t x = area.left;
+        for (; x < src_end; ++x, ++in, ++out) {
+            const PF_Err err = pix_fn(refcon, x, y, in, out);
+            if (err != PF_Err_NONE) {
+                return err;
+            }
+        }
+        for (; x < area.right; ++x, ++out) {
+            const PF_Err err = pix_fn(refcon, x, y, &kNone, out);
             if (err != PF_Err_NONE) {
                 return err;
             }

@@ -4,7 +4,7 @@
 #include <tuple>
 
 #include "params/ring_params.h"
-#include "render/pixel_functions.h"
+#include "render/pixel_reference.h"
 #include "render/ring_render_info.h"
 #include "sim/frame_renderer.h"
 
@@ -83,7 +83,7 @@ void ShadeDirectly(RingRenderInfo &info, const ImageView &source, const ImageVie
 
 class FrameEquivalence : public ::testing::TestWithParam<std::tuple<PixelDepth, int32_t, bool>> {};
 
-TEST_P(FrameEquivalence, ExportedRenderEqualsPixelFunctions) {
+TEST_P(FrameEquivalence, ExportedRenderEqualsPlainFormulas) {
     const auto [depth, mode, smooth] = GetParam();
     FrameRenderer renderer(TIDALHALO_MODULE_PATH, tidalhalo::sim::Strictness::Fail);
     renderer.SetPoint(RING_CENTER, 37.25, 20.5);
@@ -105,11 +105,11 @@ TEST_P(FrameEquivalence, ExportedRenderEqualsPixelFunctions) {
     Image expected(depth, WIDTH, HEIGHT);
     RingRenderInfo info = ExpectedRecord(mode, smooth);
     if (depth == PixelDepth::Eight) {
-        ShadeDirectly<PF_Pixel>(info, source.View(), expected.View(), ShadePixel8);
+        ShadeDirectly<PF_Pixel>(info, source.View(), expected.View(), ReferenceShadePixel8);
     } else if (depth == PixelDepth::Sixteen) {
-        ShadeDirectly<PF_Pixel16>(info, source.View(), expected.View(), ShadePixel16);
+        ShadeDirectly<PF_Pixel16>(info, source.View(), expected.View(), ReferenceShadePixel16);
     } else {
-        ShadeDirectly<PF_PixelFloat>(info, source.View(), expected.View(), ShadePixelFloat);
+        ShadeDirectly<PF_PixelFloat>(info, source.View(), expected.View(), ReferenceShadePixelFloat);
     }
     EXPECT_TRUE(tidalhalo::sim::SamePixels(rendered.View(), expected.View()));
 }
