@@ -76,6 +76,7 @@ RingPlan MakeRingPlan(const RingRenderInfo &info) noexcept {
     const auto unused8 = [](uint32_t) noexcept { return 0.0f; };
     BlendInteger<PF_Pixel, uint8_t, 255>(BLEND_NONE, plan.zero, PF_Pixel{}, plan.none8, unused8);
     BlendInteger<PF_Pixel16, uint16_t, 32768>(BLEND_NONE, plan.zero, PF_Pixel16{}, plan.none16, unused8);
+    BlendFloat(BLEND_NONE, plan.zero, PF_PixelFloat{}, plan.none_float);
     return plan;
 }
 

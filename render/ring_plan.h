@@ -26,6 +26,7 @@ struct RingPlan {
     // Mode "none" where the coverage is 0: the same pixel everywhere.
     PF_Pixel none8;
     PF_Pixel16 none16;
+    PF_PixelFloat none_float;
 };
 
 RingPlan MakeRingPlan(const RingRenderInfo &info) noexcept;
