@@ -2,7 +2,8 @@
 # Fuzzes each fuzzer of preset fuzz for a bounded time (TIDALHALO_FUZZ_SECONDS,
 # 30 by default), starting from a scratch copy of its seed corpus, so the
 # repository is never written. Fails if any fuzzer finds a fault and prints
-# where the input that shows it was written.
+# where the input that shows it was written. TIDALHALO_JOBS sets the build's
+# parallel jobs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${TIDALHALO_FUZZ_SECONDS:-30}"
@@ -14,7 +15,7 @@ if ((${#names[@]} == 0)); then
   echo "fuzz: no fuzzers configured" >&2
   exit 1
 fi
-cmake --build --preset fuzz --target "${names[@]}"
+cmake --build --preset fuzz ${TIDALHALO_JOBS:+-j "$TIDALHALO_JOBS"} --target "${names[@]}"
 
 # Scratch corpora, logs and reproducers stay in the build directory.
 runs="$build/runs"

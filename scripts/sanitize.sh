@@ -2,12 +2,12 @@
 # The sanitized runs: the module, host, tool and every test under ASan and
 # UBSan (preset sanitize, which also replays the fuzzers' seed corpora), then
 # the module and the multithreaded host tests under TSan (preset tsan). Any
-# sanitizer report fails its test.
+# sanitizer report fails its test. TIDALHALO_JOBS sets the build's parallel jobs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for preset in sanitize tsan; do
   echo "sanitize: preset $preset"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  cmake --build --preset "$preset" ${TIDALHALO_JOBS:+-j "$TIDALHALO_JOBS"}
   ctest --preset "$preset"
 done

@@ -155,9 +155,22 @@ void PrintPixel(const char *what, const PF_PixelFloat &p) {
 template <typename Pixel>
 using Shade = PF_Err (*)(void *, int32_t, int32_t, const Pixel *, Pixel *) noexcept;
 
+// Every input's record lives at the same address. A host rewrites a record
+// only between frames, and its next frame starts a row at x = 0; a pixel of
+// another record first makes the same break here, so that nothing a
+// function keeps for the previous input's record carries over.
+template <typename Pixel>
+void BreakRow(Shade<Pixel> shade) {
+    static RingRenderInfo other = NewRingRenderInfo();
+    const Pixel in{};
+    Pixel out{};
+    shade(&other, 0, 0, &in, &out);
+}
+
 template <typename Pixel>
 void ShadeRow(Shade<Pixel> shade, RingRenderInfo &info, const Row &row, const Pixel (&in)[MAX_ROW],
               Pixel (&out)[MAX_ROW]) {
+    BreakRow(shade);
     ScatterSeed(row.generator);
     for (size_t i = 0; i < row.count; ++i) {
         if (shade(&info, row.X(i), row.y, &in[i], &out[i]) != PF_Err_NONE) {
