@@ -310,6 +310,7 @@ void Check(const Outcome &run, const std::map<PF_Cmd, PF_Err> &answers, const Ex
 
 TEST(FailureSweep, EveryHostCallFailingEveryWayIsAnsweredAsPromisedAndGivenBack) {
     int total = 0;
+    std::map<PF_Cmd, int> per_command;  // by the command of the call failed
     for (const Scenario &scenario : kScenarios) {
         SCOPED_TRACE(scenario.name);
         const Outcome baseline = Drive(scenario, nullptr);
@@ -335,12 +336,18 @@ TEST(FailureSweep, EveryHostCallFailingEveryWayIsAnsweredAsPromisedAndGivenBack)
                 Check(run, Answers(scenario, &call, rule), rule);
                 swept = true;
                 ++runs;
+                ++per_command[call.command];
             }
             EXPECT_TRUE(swept) << call.Call() << " of command " << call.command << " has no expected answer";
         }
         RecordProperty(std::string("failure_runs_") + scenario.name, runs);
         std::printf("failure sweep: %-32s %3d failure runs\n", scenario.name, runs);
         total += runs;
+    }
+    for (const auto &[cmd, runs] : per_command) {
+        const std::string name = "command_" + std::to_string(cmd);
+        RecordProperty("failure_runs_" + name, runs);
+        std::printf("failure sweep: %-32s %3d failure runs\n", name.c_str(), runs);
     }
     RecordProperty("failure_runs_total", total);
     std::printf("failure sweep: %-32s %3d failure runs\n", "total", total);
