@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "cli/atomic_file.h"
 #include "cli/cli_error.h"
 #include "cli/exr_io.h"
@@ -21,6 +23,17 @@ constexpr std::array<unsigned char, 4> kExrMagic = {0x76, 0x2f, 0x31, 0x01};
 // Recognises the format from the first bytes, with a clear message for a
 // file that cannot be opened or is something else.
 FileFormat InputFormatOf(const std::string &path) {
+    // Checked before opening: opening a pipe would wait for a writer.
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        throw CliError(path, std::strerror(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        throw CliError(path, "is a directory, not a picture");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw CliError(path, "is not a regular file");
+    }
     std::FILE *file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         throw CliError(path, std::strerror(errno));
@@ -31,6 +44,9 @@ FileFormat InputFormatOf(const std::string &path) {
     std::fclose(file);
     if (read_error) {
         throw CliError(path, "cannot be read");
+    }
+    if (got == 0) {
+        throw CliError(path, "is empty, not a picture");
     }
     if (got >= kPngSignature.size() && std::equal(kPngSignature.begin(), kPngSignature.end(), head.begin())) {
         return FileFormat::Png;

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include <spng.h>
+#include <sys/stat.h>
 
 #include "cli/cli_error.h"
 #include "cli/pixel_convert.h"
+#include "cli/size_limit.h"
 
 namespace tidalhalo::cli {
 namespace {
@@ -23,8 +25,15 @@ struct ContextFreer {
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 using ContextPtr = std::unique_ptr<spng_ctx, ContextFreer>;
 
-// Anything larger is refused before memory is allocated for it.
-constexpr uint32_t kMaxSide = 32767;
+// Ancillary chunks are kept by the decoder but never used here; these
+// bounds stop a file from making it hold more than a few of them.
+constexpr std::size_t kChunkSizeLimit = std::size_t{1} << 24;
+constexpr std::size_t kChunkCacheLimit = std::size_t{1} << 26;
+
+// Deflate codes at most 258 bytes in 2 bits, so n compressed bytes never
+// give more than 1032 n bytes: a file too short for its pixels is refused
+// before their memory is taken.
+constexpr uint64_t kMaxDeflateRatio = 1032;
 
 FilePtr Open(const std::string &path, const char *mode) {
     FilePtr file(std::fopen(path.c_str(), mode));
@@ -57,25 +66,48 @@ void RgbaToHost(const Sample *rgba, const sim::ImageView &view, Map map) noexcep
     }
 }
 
-}  // namespace
-
-sim::Image ReadPng(const std::string &path, std::optional<sim::PixelDepth> depth) {
-    FilePtr file = Open(path, "rb");
-    ContextPtr ctx(spng_ctx_new(0));
-    if (!ctx) {
-        throw CliError(path, "out of memory");
+// The size the header states, read before the decoder sees the header: it
+// would refuse a width near 2^31 with a message of its own.
+void CheckStatedSize(const std::string &name, const unsigned char *head, std::size_t size, const SizeLimit &limit) {
+    constexpr unsigned char kIhdr[] = {'I', 'H', 'D', 'R'};
+    if (size < 24 || std::memcmp(head + 12, kIhdr, sizeof kIhdr) != 0) {
+        return;  // the decoder reports what is wrong
     }
-    Check(spng_set_image_limits(ctx.get(), kMaxSide, kMaxSide), path, "limits");
-    Check(spng_set_png_file(ctx.get(), file.get()), path, "not a PNG file");
+    auto big_endian = [](const unsigned char *p) {
+        return int64_t{p[0]} << 24 | int64_t{p[1]} << 16 | int64_t{p[2]} << 8 | int64_t{p[3]};
+    };
+    CheckPictureSize(name, big_endian(head + 16), big_endian(head + 20), limit);
+}
+
+// The samples of one pixel of the file's colour type.
+uint64_t ChannelsOf(uint8_t color_type) noexcept {
+    switch (color_type) {
+    case SPNG_COLOR_TYPE_TRUECOLOR: return 3;
+    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA: return 2;
+    case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA: return 4;
+    default: return 1;  // grey or palette
+    }
+}
+
+// Decodes from wherever ctx reads; input_bytes is the size of the whole input.
+sim::Image Decode(spng_ctx *ctx, const std::string &name, uint64_t input_bytes,
+                  std::optional<sim::PixelDepth> depth, const SizeLimit &limit) {
+    Check(spng_set_chunk_limits(ctx, kChunkSizeLimit, kChunkCacheLimit), name, "limits");
     spng_ihdr ihdr{};
-    Check(spng_get_ihdr(ctx.get(), &ihdr), path, "not a readable PNG file");
+    Check(spng_get_ihdr(ctx, &ihdr), name, "not a readable PNG file");
+    CheckPictureSize(name, ihdr.width, ihdr.height, limit);
+    const uint64_t least_bytes = uint64_t{ihdr.width} * ihdr.height * ChannelsOf(ihdr.color_type) * ihdr.bit_depth / 8;
+    if (least_bytes / kMaxDeflateRatio > input_bytes) {
+        throw CliError(name, "too short for a " + std::to_string(ihdr.width) + "x" + std::to_string(ihdr.height) +
+                                 " picture (truncated?)");
+    }
 
     const bool sixteen_bit_file = ihdr.bit_depth == 16;
     const sim::PixelDepth want = depth.value_or(sixteen_bit_file ? sim::PixelDepth::Sixteen
                                                                  : sim::PixelDepth::Eight);
     const int fmt = sixteen_bit_file ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
     std::size_t size = 0;
-    Check(spng_decoded_image_size(ctx.get(), fmt, &size), path, "not a readable PNG file");
+    Check(spng_decoded_image_size(ctx, fmt, &size), name, "not a readable PNG file");
 
     sim::Image image(want, static_cast<int32_t>(ihdr.width), static_cast<int32_t>(ihdr.height));
     const sim::ImageView view = image.View();
@@ -90,7 +122,7 @@ sim::Image ReadPng(const std::string &path, std::optional<sim::PixelDepth> depth
         scratch.resize(size);
         decoded = scratch.data();
     }
-    Check(spng_decode_image(ctx.get(), decoded, size, fmt, SPNG_DECODE_TRNS), path,
+    Check(spng_decode_image(ctx, decoded, size, fmt, SPNG_DECODE_TRNS), name,
           "corrupt PNG data");
 
     if (!sixteen_bit_file) {
@@ -121,6 +153,39 @@ sim::Image ReadPng(const std::string &path, std::optional<sim::PixelDepth> depth
         }
     }
     return image;
+}
+
+ContextPtr NewDecoder(const std::string &name) {
+    ContextPtr ctx(spng_ctx_new(0));
+    if (!ctx) {
+        throw CliError(name, "out of memory");
+    }
+    return ctx;
+}
+
+}  // namespace
+
+sim::Image ReadPng(const std::string &path, std::optional<sim::PixelDepth> depth) {
+    FilePtr file = Open(path, "rb");
+    unsigned char head[24];
+    const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+    std::rewind(file.get());
+    CheckStatedSize(path, head, got, kPictureLimit);
+    struct stat info {};
+    const uint64_t bytes = fstat(fileno(file.get()), &info) == 0 && info.st_size > 0
+                               ? static_cast<uint64_t>(info.st_size)
+                               : UINT64_MAX;
+    ContextPtr ctx = NewDecoder(path);
+    Check(spng_set_png_file(ctx.get(), file.get()), path, "not a PNG file");
+    return Decode(ctx.get(), path, bytes, depth, kPictureLimit);
+}
+
+sim::Image ReadPngBytes(const std::string &name, const void *data, std::size_t size,
+                        std::optional<sim::PixelDepth> depth, const SizeLimit &limit) {
+    CheckStatedSize(name, static_cast<const unsigned char *>(data), size, limit);
+    ContextPtr ctx = NewDecoder(name);
+    Check(spng_set_png_buffer(ctx.get(), data, size), name, "not a PNG file");
+    return Decode(ctx.get(), name, size, depth, limit);
 }
 
 void WritePng(const std::string &path, const sim::ImageView &image) {

@@ -1,9 +1,11 @@
 // PNG files: any colour type and bit depth in, 8-bit or 16-bit RGBA out.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
+#include "cli/size_limit.h"
 #include "sim/image.h"
 
 namespace tidalhalo::cli {
@@ -13,6 +15,10 @@ namespace tidalhalo::cli {
 // equal colour channels, a missing alpha is opaque, a tRNS chunk applies.
 // Throws CliError naming the file on any failure.
 sim::Image ReadPng(const std::string &path, std::optional<sim::PixelDepth> depth);
+
+// The same from a PNG held in memory; name stands for the file in messages.
+sim::Image ReadPngBytes(const std::string &name, const void *data, std::size_t size,
+                        std::optional<sim::PixelDepth> depth, const SizeLimit &limit = kPictureLimit);
 
 // Writes an RGBA PNG of 8 bits for 8-bit images, 16 bits otherwise (float
 // channels are clamped to 0..1 there, as the format requires).
