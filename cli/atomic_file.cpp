@@ -105,4 +105,11 @@ void CheckWritable(const std::string &path) {
     }
 }
 
+void CheckNotInput(const std::string &path, const std::string &input) {
+    std::error_code error;
+    if (std::filesystem::equivalent(path, input, error)) {
+        throw CliError(path, "is the input " + input + "; write the result to another file");
+    }
+}
+
 }  // namespace tidalhalo::cli

@@ -34,4 +34,8 @@ private:
 // missing or not writable, or the path names a directory.
 void CheckWritable(const std::string &path);
 
+// Throws CliError when writing path would replace the file input names,
+// however either is spelled (other folders, links).
+void CheckNotInput(const std::string &path, const std::string &input);
+
 }  // namespace tidalhalo::cli

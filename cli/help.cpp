@@ -19,7 +19,8 @@ native module built beside this program is loaded.
 constexpr const char *kPictureOptions = R"(
 Input and output:
   INPUT                  PNG (8 or 16-bit, grey or colour, with or without alpha)
-                         or OpenEXR; none: the built-in test card
+                         or OpenEXR, up to 32767 pixels a side and 268435456
+                         (2^28) pixels in all; none: the built-in test card
   -o, --output FILE      .png (8-bit; 16-bit for 16-bit and float renders) or
                          .exr (32-bit float, premultiplied); default %OUTPUT%
   --depth 8|16|32        the host's pixel depth to render at (default: the
@@ -55,7 +56,8 @@ constexpr const char *kAnimation = R"(  --frames A-B           render frames A t
                          as in halo_####.png
   --fps N|N/D            frame rate (default 24; 30000/1001 for 29.97)
 
-Keyframes: give --center or a numeric parameter once per key, as VALUE@FRAME.
+Keyframes: give --center or a numeric parameter once per key, as VALUE@FRAME
+(FRAME a whole frame number from 0).
 Values change linearly between keys and hold before the first and after the
 last key.
   tidalhalo render --frames 0-47 -o grow_####.png --radius 20@0 --radius 400@47

@@ -1,6 +1,7 @@
 #include "cli/keyframes.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "cli/cli_error.h"
 #include "cli/values.h"
@@ -15,18 +16,26 @@ struct Split {
 };
 
 Split SplitKey(const std::string &option, const std::string &text) {
-    const std::size_t at = text.rfind('@');
+    const std::size_t at = text.find('@');
     if (at == std::string::npos) {
         return {text, false, 0.0};
     }
-    const std::string frame = text.substr(at + 1);
-    double value = 0.0;
-    try {
-        value = ParseNumber(option, frame);
-    } catch (const CliError &) {
-        throw CliError(option, "'" + text + "' has no frame number after '@' (write VALUE@FRAME)");
+    const std::string quoted = "'" + text + "'";
+    if (at == 0) {
+        throw CliError(option, quoted + " has no value before '@' (write VALUE@FRAME)");
     }
-    return {text.substr(0, at), true, value};
+    if (text.find('@', at + 1) != std::string::npos) {
+        throw CliError(option, quoted + " has more than one '@' (write VALUE@FRAME)");
+    }
+    // A key's frame is a frame as --frame takes it.
+    int32_t frame = 0;
+    try {
+        frame = ParseInteger(option, text.substr(at + 1), 0, INT32_MAX);
+    } catch (const CliError &) {
+        throw CliError(option, quoted + " needs a frame number from 0 to " + std::to_string(INT32_MAX) +
+                                   " after '@' (write VALUE@FRAME)");
+    }
+    return {text.substr(0, at), true, static_cast<double>(frame)};
 }
 
 void AddKey(const std::string &option, const Split &key, double value, NumberSetting &setting) {

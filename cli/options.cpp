@@ -56,6 +56,9 @@ int32_t ParseBlend(const std::string &option, const std::string &text) {
 
 FrameRange ParseFrames(const std::string &option, const std::string &text) {
     const std::size_t dash = text.find('-');
+    if (dash != std::string::npos && (dash == 0 || dash + 1 == text.size())) {
+        throw CliError(option, "'" + text + "' is not a frame N or a range A-B");
+    }
     if (dash == std::string::npos) {
         const int32_t only = ParseInteger(option, text, 0, INT32_MAX);
         return {only, only};
@@ -68,10 +71,40 @@ FrameRange ParseFrames(const std::string &option, const std::string &text) {
     return {first, last};
 }
 
+// X or X,Y: the proxy's factors across and down.
+void ParseDownsample(Options &options, const std::string &option, const std::string &text) {
+    const std::size_t comma = text.find(',');
+    if (comma != std::string::npos && (comma == 0 || comma + 1 == text.size())) {
+        throw CliError(option, "'" + text + "' is not a factor X or a pair X,Y");
+    }
+    options.downsample_x = ParseInteger(option, text.substr(0, comma), 1, 64);
+    options.downsample_y = comma == std::string::npos ? options.downsample_x
+                                                      : ParseInteger(option, text.substr(comma + 1), 1, 64);
+}
+
+std::string FileName(const std::string &option, const std::string &text) {
+    if (text.empty()) {
+        throw CliError(option, "needs a file name, not an empty one");
+    }
+    return text;
+}
+
+// The host counts time in a 32-bit field, in units of the frame duration's
+// denominator; every frame to render must fit.
+void CheckFrameTime(const Options &options) {
+    const int64_t last = options.frames ? options.frames->last : options.frame.value_or(0);
+    if (last * int64_t{options.fps.den} > INT32_MAX) {
+        throw CliError(options.frames ? "--frames" : "--frame",
+                       "frame " + std::to_string(last) + " is beyond the host's time range at --fps " +
+                           std::to_string(options.fps.num) + "/" + std::to_string(options.fps.den) +
+                           " (the frame times " + std::to_string(options.fps.den) + " must be below 2^31)");
+    }
+}
+
 std::vector<OptionEntry> OptionTable() {
     std::vector<OptionEntry> table = {
-        {"output", kPicture, true, [](Options &o, auto &, auto &v) { o.output = v; }},
-        {"module", kPicture | kInfo, true, [](Options &o, auto &, auto &v) { o.module = v; }},
+        {"output", kPicture, true, [](Options &o, auto &name, auto &v) { o.output = FileName(name, v); }},
+        {"module", kPicture | kInfo, true, [](Options &o, auto &name, auto &v) { o.module = FileName(name, v); }},
         {"json", kInfo, false, [](Options &o, auto &, auto &) { o.json = true; }},
         {"depth", kPicture, true,
          [](Options &o, auto &name, auto &v) {
@@ -94,13 +127,7 @@ std::vector<OptionEntry> OptionTable() {
         {"blend", kRender, true, [](Options &o, auto &name, auto &v) { o.blend = ParseBlend(name, v); }},
         {"pixel-aspect", kPicture, true,
          [](Options &o, auto &name, auto &v) { o.pixel_aspect = ParseRatio(name, v); }},
-        {"downsample", kPicture, true,
-         [](Options &o, auto &name, auto &v) {
-             const std::size_t comma = v.find(',');
-             o.downsample_x = ParseInteger(name, v.substr(0, comma), 1, 64);
-             o.downsample_y = comma == std::string::npos ? o.downsample_x
-                                                         : ParseInteger(name, v.substr(comma + 1), 1, 64);
-         }},
+        {"downsample", kPicture, true, [](Options &o, auto &name, auto &v) { ParseDownsample(o, name, v); }},
         {"threads", kPicture, true,
          [](Options &o, auto &name, auto &v) {
              o.threads = static_cast<unsigned>(ParseInteger(name, v, 0, 1024));
@@ -161,7 +188,7 @@ Options ParseArguments(int argc, const char *const *argv) {
             if (slot) {
                 throw CliError(arg, "unexpected argument (one input at most)");
             }
-            slot = arg;
+            slot = FileName("''", arg);
             continue;
         }
         if (arg == "--") {
@@ -213,6 +240,7 @@ Options ParseArguments(int argc, const char *const *argv) {
     if (options.frames && options.frame) {
         throw CliError("--frame", "cannot be combined with --frames");
     }
+    CheckFrameTime(options);
     return options;
 }
 

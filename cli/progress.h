@@ -8,7 +8,7 @@ namespace tidalhalo::cli {
 
 class Progress {
 public:
-    explicit Progress(int32_t total);
+    explicit Progress(int64_t total);
     // Ends the line the bar was drawn on.
     ~Progress();
     Progress(const Progress &) = delete;
@@ -18,8 +18,8 @@ public:
     void Done(int32_t frame);
 
 private:
-    int32_t total_;
-    int32_t done_ = 0;
+    int64_t total_;  // up to 2^31 frames
+    int64_t done_ = 0;
     bool enabled_;
 };
 

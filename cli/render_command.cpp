@@ -55,21 +55,28 @@ void ApplySettings(ModuleHost &host, const Options &options, int32_t full_width,
 
 int RunRender(const Options &options) {
     const std::string output = options.output.value_or(kDefaultOutput);
-    OutputFormatOf(output);
     FrameRange frames{options.frame.value_or(0), options.frame.value_or(0)};
     if (options.frames) {
         frames = *options.frames;
-        if (frames.last > frames.first && !HasFramePattern(output)) {
-            throw CliError(output, "a frame range needs an output name with # for the frame number, "
-                                   "such as halo_####.png");
-        }
     }
     CheckWritable(FrameFileName(output, frames.first));
+    OutputFormatOf(output);
+    if (frames.last > frames.first && !HasFramePattern(output)) {
+        throw CliError(output, "a frame range needs an output name with # for the frame number, "
+                               "such as halo_####.png");
+    }
 
     const bool input_sequence = options.input && HasFramePattern(*options.input);
     std::optional<std::string> first_input = options.input;
     if (input_sequence) {
         first_input = FrameFileName(*options.input, frames.first);
+    }
+    // No frame may overwrite an input, checked before any frame is written.
+    if (options.input) {
+        for (int64_t frame = frames.first; frame <= frames.last; ++frame) {
+            const auto number = static_cast<int32_t>(frame);
+            CheckNotInput(FrameFileName(output, number), FrameFileName(*options.input, number));
+        }
     }
     const sim::PixelDepth depth = RenderDepth(options, first_input);
 
@@ -81,8 +88,10 @@ int RunRender(const Options &options) {
     ApplySettings(host, options, full_width, full_height);
     sim::Image destination(depth, source.Width(), source.Height());
 
-    Progress progress(frames.last - frames.first + 1);
-    for (int32_t frame = frames.first; frame <= frames.last; ++frame) {
+    Progress progress(int64_t{frames.last} - frames.first + 1);
+    // Counted in 64 bits: the last frame may be the largest 32-bit number.
+    for (int64_t next = frames.first; next <= frames.last; ++next) {
+        const auto frame = static_cast<int32_t>(next);
         if (input_sequence && frame != frames.first) {
             source = LoadSource(options, FrameFileName(*options.input, frame), depth, full_width, full_height);
             if (source.Width() != destination.Width() || source.Height() != destination.Height()) {

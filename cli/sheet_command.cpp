@@ -7,6 +7,7 @@
 #include "cli/image_io.h"
 #include "cli/module_path.h"
 #include "cli/render_command.h"
+#include "cli/size_limit.h"
 
 namespace tidalhalo::cli {
 namespace {
@@ -18,8 +19,11 @@ constexpr int32_t kModes = static_cast<int32_t>(std::size(kBlendNames));
 
 int RunSheet(const Options &options) {
     const std::string output = options.output.value_or(kDefaultOutput);
-    OutputFormatOf(output);
     CheckWritable(output);
+    OutputFormatOf(output);
+    if (options.input) {
+        CheckNotInput(output, *options.input);
+    }
     const sim::PixelDepth depth = RenderDepth(options, options.input);
 
     ModuleHost host(options.module.value_or(DefaultModulePath()));
@@ -29,8 +33,10 @@ int RunSheet(const Options &options) {
     const sim::Image source = LoadSource(options, options.input, depth, full_width, full_height);
     ApplySettings(host, options, full_width, full_height);
     host.Renderer().Settings().time.frame = options.frame.value_or(0);
-    if (int64_t{source.Width()} * kModes > 32767) {
-        throw CliError(output, "would be wider than 32767 pixels; use --downsample");
+    try {
+        CheckPictureSize(output, int64_t{source.Width()} * kModes, source.Height());
+    } catch (const CliError &e) {
+        throw CliError(output, "the sheet's " + e.Reason() + "; use --downsample");
     }
 
     // Each mode renders straight into its panel of the sheet: a window of
