@@ -1,5 +1,6 @@
 #include "sim/pe/pe_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <new>
 
@@ -58,16 +59,38 @@ struct DataDirectory {
 class Reader {
 public:
     Reader(std::span<const uint8_t> image, PeFile& file, std::string& error)
-        : bytes_(image), file_(file), error_(error) {}
+        : bytes_(image),
+          file_(file),
+          error_(error),
+          copy_budget_(2 * uint64_t{image.size()}),
+          lookup_budget_(16 * uint64_t{image.size()} + (uint64_t{1} << 20)) {}
 
     bool Read() {
-        return ReadHeaders() && ReadExports() && ReadImports() && ReadResources();
+        const bool read = ReadHeaders() && ReadExports() && ReadImports() && ReadResources();
+        // Found deep inside a table, these say more than the table that gave up.
+        if (overclaimed_) return Fail("the image's tables claim more than the file holds (entries share their bytes)");
+        if (tangled_) return Fail("the image's tables need too many section look-ups (sections and entries multiply)");
+        return read;
     }
 
 private:
     bool Fail(std::string message) {
         error_ = std::move(message);
         return false;
+    }
+
+    // An honest image stores every name, table entry and resource once, so
+    // what the reader copies out stays within the file's size. A hostile one
+    // can point thousands of entries at the same bytes; charging each copy
+    // to a budget of twice the file keeps a small file from becoming
+    // gigabytes of names and copies. On failure Read() gives the reason.
+    bool Charge(uint64_t bytes) {
+        if (bytes > copy_budget_) {
+            overclaimed_ = true;
+            return false;
+        }
+        copy_budget_ -= bytes;
+        return true;
     }
 
     bool ReadHeaders() {
@@ -135,44 +158,64 @@ private:
         return true;
     }
 
-    // The file offset of `size` bytes at `rva`, if they all lie in the file.
-    bool Offset(uint32_t rva, uint64_t size, uint64_t& offset) const {
+    // The file offset of `size` bytes at `rva`, if they all lie in the file,
+    // and how many bytes from there on lie in the same part of it (the
+    // headers or one section). Each look-up walks the section table, which a
+    // hostile image makes 65535 entries long; the look-up budget keeps many
+    // entries times many sections from running for minutes.
+    bool Locate(uint32_t rva, uint64_t size, uint64_t& offset, uint64_t& available) {
+        const uint64_t cost = 1 + file_.sections.size();
+        if (cost > lookup_budget_) {
+            tangled_ = true;
+            return false;
+        }
+        lookup_budget_ -= cost;
         if (rva < size_of_headers_ && uint64_t{rva} + size <= size_of_headers_) {
             offset = rva;
-            return bytes_.Has(offset, size);
+            available = size_of_headers_ - rva;
+        } else {
+            const Section* found = nullptr;
+            for (const Section& section : file_.sections) {
+                if (rva >= section.virtual_address && rva - section.virtual_address + size <= section.raw_size) {
+                    found = &section;
+                    break;
+                }
+            }
+            if (found == nullptr) return false;
+            const uint64_t inside = rva - found->virtual_address;
+            offset = found->raw_offset + inside;
+            available = found->raw_size - inside;
         }
-        for (const Section& section : file_.sections) {
-            if (rva < section.virtual_address) continue;
-            const uint64_t inside = rva - section.virtual_address;
-            if (inside + size > section.raw_size) continue;
-            offset = section.raw_offset + inside;
-            return bytes_.Has(offset, size);
-        }
-        return false;
+        if (!bytes_.Has(offset, size)) return false;
+        available = std::min<uint64_t>(available, bytes_.size() - offset);
+        return true;
+    }
+    bool Offset(uint32_t rva, uint64_t size, uint64_t& offset) {
+        uint64_t available = 0;
+        return Locate(rva, size, offset, available);
     }
 
-    bool U16At(uint32_t rva, uint16_t& value) const {
+    bool U16At(uint32_t rva, uint16_t& value) {
         uint64_t offset = 0;
         return Offset(rva, 2, offset) && bytes_.U16(offset, value);
     }
-    bool U32At(uint32_t rva, uint32_t& value) const {
+    bool U32At(uint32_t rva, uint32_t& value) {
         uint64_t offset = 0;
         return Offset(rva, 4, offset) && bytes_.U32(offset, value);
     }
-    bool U64At(uint32_t rva, uint64_t& value) const {
+    bool U64At(uint32_t rva, uint64_t& value) {
         uint64_t offset = 0;
         return Offset(rva, 8, offset) && bytes_.U64(offset, value);
     }
 
-    // A zero-terminated ASCII string at `rva`, read a byte at a time so that
-    // it may end exactly at the end of its section.
-    bool StringAt(uint32_t rva, std::string& text) const {
+    // A zero-terminated ASCII string at `rva`, which may end exactly at the
+    // end of its section.
+    bool StringAt(uint32_t rva, std::string& text) {
         text.clear();
-        for (uint64_t i = 0; i < MAX_NAME_LENGTH; ++i) {
-            if (uint64_t{rva} + i > UINT32_MAX) return false;
-            uint64_t offset = 0;
-            if (!Offset(static_cast<uint32_t>(rva + i), 1, offset)) return false;
-            const uint8_t c = bytes_.Slice(offset, 1)[0];
+        uint64_t offset = 0;
+        uint64_t available = 0;
+        if (!Locate(rva, 1, offset, available)) return false;
+        for (const uint8_t c : bytes_.Slice(offset, std::min<uint64_t>(available, MAX_NAME_LENGTH))) {
             if (c == 0) return true;
             text.push_back(static_cast<char>(c));
         }
@@ -190,12 +233,14 @@ private:
             return Fail("export directory lies outside the file");
         if (name_rva != 0 && !StringAt(name_rva, file_.export_dll_name))
             return Fail("export directory's image name lies outside the file");
+        if (!Charge(file_.export_dll_name.size() + 1)) return false;
         for (uint32_t i = 0; i < name_count; ++i) {
             uint32_t rva = 0;
             std::string name;
             if (uint64_t{names_rva} + 4u * uint64_t{i} > UINT32_MAX || !U32At(names_rva + 4 * i, rva) ||
                 !StringAt(rva, name))
                 return Fail("export name " + std::to_string(i) + " lies outside the file");
+            if (!Charge(4 + name.size() + 1)) return false;
             file_.exports.push_back(std::move(name));
         }
         return true;
@@ -216,6 +261,7 @@ private:
             if (lookup == 0 && name_rva == 0 && thunks == 0) return true;
             Import import;
             if (!StringAt(name_rva, import.dll)) return Fail("imported DLL name lies outside the file");
+            if (!Charge(20 + import.dll.size() + 1)) return false;
             if (!ReadImportedFunctions(lookup != 0 ? lookup : thunks, plus, import))
                 return Fail("function list of " + import.dll + " lies outside the file");
             file_.imports.push_back(std::move(import));
@@ -232,6 +278,7 @@ private:
             if (plus ? !U64At(rva, entry) : !U32At(rva, entry32)) return false;
             if (!plus) entry = entry32;
             if (entry == 0) return true;
+            if (!Charge(width)) return false;
             const uint64_t by_ordinal = plus ? uint64_t{1} << 63 : uint64_t{1} << 31;
             if (entry & by_ordinal) {
                 import.functions.push_back(ResourceIdText(static_cast<uint32_t>(entry & 0xffff)));
@@ -239,6 +286,7 @@ private:
             }
             std::string name;
             if (entry > UINT32_MAX - 2 || !StringAt(static_cast<uint32_t>(entry) + 2, name)) return false;
+            if (!Charge(2 + name.size() + 1)) return false;
             import.functions.push_back(std::move(name));
         }
     }
@@ -271,6 +319,8 @@ private:
             } else {
                 text = ResourceIdText(name);
             }
+            // Each entry copies the names above it.
+            if (!Charge(8 + text.size() + path.type.size() + path.name.size())) return false;
             Resource next = path;
             if (level == 0) next.type = text;
             if (level == 1) next.name = text;
@@ -321,6 +371,7 @@ private:
         uint64_t offset = 0;
         if (!Offset(rva, size, offset))
             return Fail("data of resource " + resource.type + " " + resource.name + " lies outside the file");
+        if (!Charge(16 + uint64_t{size})) return false;
         const auto data = bytes_.Slice(offset, size);
         resource.bytes.assign(data.begin(), data.end());
         file_.resources.push_back(std::move(resource));
@@ -334,6 +385,10 @@ private:
     std::array<DataDirectory, 16> directories_{};
     uint64_t resource_base_ = 0;
     uint32_t resource_entries_ = 0;
+    uint64_t copy_budget_;
+    uint64_t lookup_budget_;
+    bool overclaimed_ = false;
+    bool tangled_ = false;
 };
 
 struct PropertyCursor {

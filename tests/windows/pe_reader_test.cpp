@@ -159,4 +159,143 @@ TEST_F(DamagedModule, CorruptedDirectoriesNeverCrashTheReader) {
     EXPECT_GT(failures, 0u) << "damage that the reader never notices tests nothing";
 }
 
+// Images whose tables point many entries at the same bytes: read naively, a
+// file of a few hundred kilobytes unfolds into gigabytes of copies or
+// minutes of section look-ups. Each is refused with a reason; the same
+// tables written honestly, once each, are read.
+class HostileTables : public ::testing::Test {
+protected:
+    static constexpr uint32_t SECTION_RVA = 0x10000000;
+
+    static void Add32(std::vector<uint8_t>& b, uint32_t value) {
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+    static void Add64(std::vector<uint8_t>& b, uint64_t value) {
+        for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+
+    // A 64-bit image whose last section, at SECTION_RVA, holds `data`; the
+    // `empty_sections` before it hold nothing the tables point at.
+    static std::vector<uint8_t> Image(const std::vector<uint8_t>& data, int directory, size_t empty_sections = 0) {
+        const size_t sections = empty_sections + 1;
+        const size_t headers = 0x40 + 4 + 20 + 240 + 40 * sections;
+        const size_t raw = (headers + 0x1ff) & ~size_t{0x1ff};
+        std::vector<uint8_t> b(raw);
+        b[0] = 'M';
+        b[1] = 'Z';
+        PutU32(b, 0x3c, 0x40);
+        PutU32(b, 0x40, 0x00004550);
+        b[0x44] = 0x64;  // AMD64
+        b[0x45] = 0x86;
+        b[0x46] = static_cast<uint8_t>(sections);
+        b[0x47] = static_cast<uint8_t>(sections >> 8);
+        b[0x54] = 240;  // optional header size
+        const size_t optional = 0x58;
+        b[optional] = 0x0b;  // PE32+
+        b[optional + 1] = 0x02;
+        PutU32(b, optional + 60, 0x200);
+        PutU32(b, optional + 108, 16);
+        PutU32(b, optional + 112 + 8 * static_cast<size_t>(directory), SECTION_RVA);
+        for (size_t i = 0; i < sections; ++i) {
+            const size_t at = optional + 240 + 40 * i;
+            const bool last = i == empty_sections;
+            const auto size = static_cast<uint32_t>(last ? data.size() : 16);
+            PutU32(b, at + 8, size);
+            PutU32(b, at + 12, last ? SECTION_RVA : static_cast<uint32_t>(0x1000 + 16 * i));
+            PutU32(b, at + 16, size);
+            PutU32(b, at + 20, last ? static_cast<uint32_t>(raw) : 0);
+        }
+        b.insert(b.end(), data.begin(), data.end());
+        return b;
+    }
+
+    // `dlls` import descriptors, all reading one table of `functions` ordinals.
+    static std::vector<uint8_t> SharedImports(uint32_t dlls, uint32_t functions) {
+        std::vector<uint8_t> d;
+        const uint32_t name = SECTION_RVA + 20 * (dlls + 1);
+        const uint32_t table = name + 8;
+        for (uint32_t i = 0; i < dlls; ++i) {
+            for (uint32_t field : {table, 0u, 0u, name, table}) Add32(d, field);
+        }
+        d.resize(d.size() + 20);
+        for (char c : std::string("a.dll\0\0\0", 8)) d.push_back(static_cast<uint8_t>(c));
+        for (uint32_t i = 0; i < functions; ++i) Add64(d, (uint64_t{1} << 63) | (i & 0xffff));
+        Add64(d, 0);
+        return d;
+    }
+
+    bool Read(const std::vector<uint8_t>& image) { return pe::ReadPe(image, file_, error_); }
+
+    pe::PeFile file_;
+    std::string error_;
+};
+
+TEST_F(HostileTables, ImportDescriptorsSharingOneTableAreRefused) {
+    ASSERT_TRUE(Read(Image(SharedImports(1, 200), 1))) << error_;
+    ASSERT_EQ(file_.imports.size(), 1u);
+    EXPECT_EQ(file_.imports[0].functions.size(), 200u);
+
+    EXPECT_FALSE(Read(Image(SharedImports(200, 200), 1)));
+    EXPECT_NE(error_.find("claim more than the file holds"), std::string::npos) << error_;
+}
+
+TEST_F(HostileTables, ExportNamesSharingOneLongNameAreRefused) {
+    const auto exports = [](uint32_t names) {
+        std::vector<uint8_t> d(40);
+        PutU32(d, 20, names);
+        PutU32(d, 24, names);
+        PutU32(d, 32, SECTION_RVA + 40);
+        for (uint32_t i = 0; i < names; ++i) Add32(d, SECTION_RVA + 40 + 4 * names);
+        d.insert(d.end(), 4000, 'x');
+        d.push_back(0);
+        return d;
+    };
+    ASSERT_TRUE(Read(Image(exports(1), 0))) << error_;
+    EXPECT_EQ(file_.exports.at(0).size(), 4000u);
+
+    EXPECT_FALSE(Read(Image(exports(300), 0)));
+    EXPECT_NE(error_.find("claim more than the file holds"), std::string::npos) << error_;
+}
+
+TEST_F(HostileTables, ResourcesSharingOneDataEntryAreRefused) {
+    const auto resources = [](uint32_t languages) {
+        std::vector<uint8_t> d;
+        const auto table = [&](std::vector<std::pair<uint32_t, uint32_t>> entries) {
+            d.resize(d.size() + 14);
+            d.push_back(static_cast<uint8_t>(entries.size()));
+            d.push_back(static_cast<uint8_t>(entries.size() >> 8));
+            for (const auto& [name, target] : entries) {
+                Add32(d, name);
+                Add32(d, target);
+            }
+        };
+        const uint32_t names_at = 24;
+        const uint32_t languages_at = names_at + 24;
+        const uint32_t entry_at = languages_at + 16 + 8 * languages;
+        table({{10, 0x80000000u | names_at}});
+        table({{16000, 0x80000000u | languages_at}});
+        std::vector<std::pair<uint32_t, uint32_t>> leaves;
+        for (uint32_t i = 0; i < languages; ++i) leaves.emplace_back(i, entry_at);
+        table(leaves);
+        for (uint32_t field : {SECTION_RVA + entry_at + 16, 100000u, 0u, 0u}) Add32(d, field);
+        d.resize(d.size() + 100000);
+        return d;
+    };
+    ASSERT_TRUE(Read(Image(resources(1), 2))) << error_;
+    ASSERT_EQ(file_.resources.size(), 1u);
+    EXPECT_EQ(file_.resources[0].bytes.size(), 100000u);
+
+    EXPECT_FALSE(Read(Image(resources(4000), 2)));
+    EXPECT_NE(error_.find("claim more than the file holds"), std::string::npos) << error_;
+}
+
+TEST_F(HostileTables, ManySectionsTimesManyEntriesAreRefused) {
+    const std::vector<uint8_t> imports = SharedImports(1, 50000);
+    ASSERT_TRUE(Read(Image(imports, 1, 3))) << error_;
+    EXPECT_EQ(file_.imports.at(0).functions.size(), 50000u);
+
+    EXPECT_FALSE(Read(Image(imports, 1, 20000)));
+    EXPECT_NE(error_.find("too many section look-ups"), std::string::npos) << error_;
+}
+
 }  // namespace
