@@ -53,10 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
     pe::PeFile file;
     std::string error;
     if (pe::ReadPe(image, file, error)) {
+        // Entries sharing their bytes must not multiply the file.
+        uint64_t copied = 0;
         for (const pe::Resource &resource : file.resources) {
-            if (resource.bytes.size() > size) Fail("a resource is larger than the file");
+            copied += resource.bytes.size();
             Decode(resource.bytes);
         }
+        for (const std::string &name : file.exports) copied += name.size();
+        for (const pe::Import &import : file.imports) {
+            for (const std::string &function : import.functions) copied += function.size();
+        }
+        if (copied > 2 * uint64_t{size}) Fail("the reader copied out more than twice the file");
         const pe::Resource *pipl = pe::FindPeResource(file, "PIPL", "#16000");
         if (pipl != nullptr && pipl->type != "PIPL") Fail("FindPeResource returned another type");
         if (pe::IsDll(file) != ((file.characteristics & pe::CHARACTERISTIC_DLL) != 0)) Fail("IsDll");
