@@ -149,10 +149,10 @@ void PrintPixel(const char *what, const PF_PixelFloat &p) {
 template <typename Pixel>
 using Shade = PF_Err (*)(void *, int32_t, int32_t, const Pixel *, Pixel *) noexcept;
 
-// Every input's record lives at the same address. A host rewrites a record
-// only between frames, and its next frame starts a row at x = 0; a pixel of
-// another record first makes the same break here, so that nothing a
-// function keeps for the previous input's record carries over.
+// Every input's record lives at the same address, rewritten as a host
+// rewrites a record between frames. A pixel of another record first ends
+// the previous input's row, so that nothing a function keeps for one row of
+// one record carries over to the next input.
 template <typename Pixel>
 void BreakRow(Shade<Pixel> shade) {
     static RingRenderInfo other = NewRingRenderInfo();
