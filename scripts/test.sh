@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the native tests, then the checks
-# of the Windows module and the tests under Wine.
+# Sets everything up and runs every test: the native tests; the whole suite
+# again under ASan and UBSan and the multithreaded renders under TSan; each
+# fuzzer for a bounded time (TIDALHALO_FUZZ_SECONDS, 30 by default); then the
+# checks of the Windows module and the tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
