@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -53,9 +54,10 @@ private:
     std::size_t position_ = 0;
 };
 
-// Library messages may span lines; the tool reports on one.
+// Library messages may span lines and quote bytes from the file; the tool
+// reports on one line.
 std::string OneLine(std::string text) {
-    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace_if(text.begin(), text.end(), [](char c) { return c >= 0 && c < ' '; }, ' ');
     return text;
 }
 
@@ -82,70 +84,180 @@ PF_PixelFloat Premultiplied(PF_PixelFloat p) noexcept {
     return {p.alpha, p.red * p.alpha, p.green * p.alpha, p.blue * p.alpha};
 }
 
-int64_t WindowWidth(const Imath::Box2i &window) noexcept {
-    return int64_t{window.max.x} - window.min.x + 1;
-}
-int64_t WindowHeight(const Imath::Box2i &window) noexcept {
-    return int64_t{window.max.y} - window.min.y + 1;
+// A name from a file as it may appear in a one-line message.
+std::string Printable(std::string text) {
+    std::replace_if(text.begin(), text.end(), [](char c) { return c < ' ' || c > '~'; }, '?');
+    return text;
 }
 
-// The first header's data window as stored, read before the library sizes
-// its tables by it; nothing when the header does not get that far, and the
-// library then says what is wrong. The stream is left at its start.
-std::optional<Imath::Box2i> StatedDataWindow(Imf::IStream &stream) {
-    std::optional<Imath::Box2i> window;
-    auto number = [&stream] {
+// Bytes of the attribute types whose values have one size.
+std::optional<int32_t> FixedSizeOf(const std::string &type) {
+    static const std::pair<const char *, int32_t> kSizes[] = {
+        {"box2i", 16}, {"box2f", 16},  {"chromaticities", 32}, {"compression", 1}, {"deepImageState", 1},
+        {"double", 8}, {"envmap", 1},  {"float", 4},           {"int", 4},         {"keycode", 28},
+        {"lineOrder", 1}, {"m33f", 36}, {"m33d", 72},          {"m44f", 64},       {"m44d", 128},
+        {"rational", 8}, {"tiledesc", 9}, {"timecode", 8},     {"v2i", 8},         {"v2f", 8},
+        {"v2d", 16},   {"v3i", 12},    {"v3f", 12},            {"v3d", 24},
+    };
+    for (const auto &[name, size] : kSizes) {
+        if (type == name) {
+            return size;
+        }
+    }
+    return std::nullopt;
+}
+
+// Reads the headers as stored before the reader below does. That reader
+// takes memory by the sizes a header states (an attribute's value, the
+// table of chunk offsets) before it finds whether the file holds that much,
+// and reads a channel list or a value of one size by its contents, not by
+// the size stated. So every attribute must state a size that fits in the
+// input and that its contents fill; then both readers walk the same bytes.
+// Throws CliError for a header that breaks this, states a picture beyond
+// the limit or holds deep data. A header cut short is left to the reader to
+// report. The stream is left at its start.
+class HeaderCheck {
+public:
+    HeaderCheck(Imf::IStream &stream, uint64_t input_size, const std::string &name, const SizeLimit &limit)
+        : stream_(stream), input_size_(input_size), name_(name), limit_(limit) {}
+
+    void Run() {
+        try {
+            Number();  // the magic number
+            const auto flags = static_cast<uint32_t>(Number());
+            if ((flags & 0x800u) != 0 && (flags & 0x1000u) == 0) {
+                throw CliError(name_, kDeep);
+            }
+            // Each header ends with an empty name; so does the list of
+            // headers of a multipart file.
+            bool first = true;
+            for (std::string attribute = Text(); !attribute.empty(); attribute = Text()) {
+                Header(attribute, first);
+                first = false;
+                if ((flags & 0x1000u) == 0) {
+                    break;
+                }
+            }
+        } catch (const CliError &) {
+            throw;
+        } catch (const std::exception &) {
+            // the reader reports what is wrong
+        }
+        stream_.clear();
+        stream_.seekg(0);
+    }
+
+private:
+    static constexpr const char *kDeep = "holds deep data; only flat pictures are read";
+
+    int32_t Number() {
         unsigned char bytes[4];
-        stream.read(reinterpret_cast<char *>(bytes), 4);
+        stream_.read(reinterpret_cast<char *>(bytes), 4);
         return static_cast<int32_t>(uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
                                     uint32_t{bytes[3]} << 24);
-    };
-    auto name = [&stream] {
+    }
+
+    std::string Text() {
         std::string text;
-        for (char c = 0; stream.read(&c, 1), c != '\0';) {
+        for (char c = 0; stream_.read(&c, 1), c != '\0';) {
             if (text.size() == 255) {
-                throw std::length_error("attribute name too long");
+                throw std::length_error("name too long");
             }
             text.push_back(c);
         }
         return text;
-    };
-    try {
-        number();  // the magic number
-        number();  // the version and flags
-        for (std::string attribute = name(); !attribute.empty(); attribute = name()) {
-            const std::string type = name();
-            const int32_t size = number();
-            if (size < 0) {
-                break;
-            }
-            if (attribute == "dataWindow" && type == "box2i" && size == 16) {
-                const int32_t x0 = number(), y0 = number(), x1 = number(), y1 = number();
-                window = Imath::Box2i({x0, y0}, {x1, y1});
-                break;
-            }
-            stream.seekg(stream.tellg() + static_cast<uint64_t>(size));
-        }
-    } catch (const std::exception &) {
-        window.reset();
     }
-    stream.clear();
-    stream.seekg(0);
-    return window;
-}
 
-sim::Image ReadFloat(Imf::IStream &stream, const std::string &name, const SizeLimit &limit) {
-    if (const std::optional<Imath::Box2i> stated = StatedDataWindow(stream)) {
-        CheckPictureSize(name, WindowWidth(*stated), WindowHeight(*stated), limit);
+    [[noreturn]] void Malformed(const std::string &attribute, const std::string &what) const {
+        throw CliError(name_, "header attribute '" + Printable(attribute) + "' " + what);
     }
-    // The library refuses larger windows and tiles itself too, before it
-    // sizes its tables by them.
+
+    // One header, its first attribute's name already read; only the first
+    // header's picture is read, but every header is read whole.
+    void Header(std::string attribute, bool first) {
+        std::optional<Imath::Box2i> window;
+        int64_t tile_width = 0, tile_height = 0;
+        for (; !attribute.empty(); attribute = Text()) {
+            const std::string type = Text();
+            const int32_t size = Number();
+            const uint64_t start = stream_.tellg();
+            if (size < 0 || static_cast<uint64_t>(size) > input_size_ - std::min(input_size_, start)) {
+                Malformed(attribute, "states " + std::to_string(size) + " bytes, more than the file holds");
+            }
+            const uint64_t end = start + static_cast<uint64_t>(size);
+            const std::optional<int32_t> fixed = FixedSizeOf(type);
+            if (fixed && size != *fixed) {
+                Malformed(attribute, "of type " + type + " states " + std::to_string(size) + " bytes, not " +
+                                         std::to_string(*fixed));
+            }
+            if (type == "chlist") {
+                // Channels until an empty name: name, type, linear flag and
+                // three reserved bytes, x and y sampling.
+                for (std::string channel = Text(); !channel.empty(); channel = Text()) {
+                    stream_.seekg(stream_.tellg() + 16);
+                }
+                if (stream_.tellg() != end) {
+                    Malformed(attribute, "holds a channel list that does not fill its " + std::to_string(size) +
+                                             " bytes");
+                }
+            } else if (type == "floatvector" && size % 4 != 0) {
+                Malformed(attribute, "states " + std::to_string(size) + " bytes, not a whole number of floats");
+            } else if (attribute == "dataWindow" && type == "box2i") {
+                const int32_t x0 = Number(), y0 = Number(), x1 = Number(), y1 = Number();
+                window = Imath::Box2i({x0, y0}, {x1, y1});
+            } else if (attribute == "tiles" && type == "tiledesc") {
+                tile_width = static_cast<uint32_t>(Number());
+                tile_height = static_cast<uint32_t>(Number());
+            } else if (attribute == "type" && type == "string" && first) {
+                std::string kind(static_cast<std::size_t>(size), '\0');
+                stream_.read(kind.data(), size);
+                if (kind.rfind("deep", 0) == 0) {
+                    throw CliError(name_, kDeep);
+                }
+            } else if (attribute == "chunkCount" && type == "int") {
+                const int32_t chunks = Number();
+                if (chunks < 0 || static_cast<uint64_t>(chunks) > input_size_ / 8) {
+                    Malformed(attribute, "states " + std::to_string(chunks) + " chunks, more than the file holds");
+                }
+            }
+            stream_.seekg(end);
+        }
+        if (first && window) {
+            CheckWindow(*window, tile_width, tile_height);
+        }
+    }
+
+    void CheckWindow(const Imath::Box2i &window, int64_t tile_width, int64_t tile_height) const {
+        const int64_t width = int64_t{window.max.x} - window.min.x + 1;
+        const int64_t height = int64_t{window.max.y} - window.min.y + 1;
+        CheckPictureSize(name_, width, height, limit_);
+        // Every tile of the first level has an 8-byte entry in the file.
+        if (tile_width > 0 && tile_height > 0) {
+            const int64_t tiles = (width + tile_width - 1) / tile_width * ((height + tile_height - 1) / tile_height);
+            if (static_cast<uint64_t>(tiles) > input_size_ / 8) {
+                throw CliError(name_, "states " + std::to_string(tiles) + " tiles, more than the file holds");
+            }
+        }
+    }
+
+    Imf::IStream &stream_;
+    uint64_t input_size_;
+    const std::string &name_;
+    const SizeLimit &limit_;
+};
+
+sim::Image ReadFloat(Imf::IStream &stream, uint64_t input_size, const std::string &name, const SizeLimit &limit) {
+    HeaderCheck(stream, input_size, name, limit).Run();
+    // The reader refuses larger windows and tiles itself too.
     Imf::Header::setMaxImageSize(static_cast<int>(limit.side), static_cast<int>(limit.side));
     Imf::Header::setMaxTileSize(static_cast<int>(limit.side), static_cast<int>(limit.side));
     Imf::InputFile file(stream);
     const Imf::Header &header = file.header();
     const Imath::Box2i window = header.dataWindow();
-    CheckPictureSize(name, WindowWidth(window), WindowHeight(window), limit);
+    // The header check read this window already; checked again, as the
+    // sizes below must fit.
+    CheckPictureSize(name, int64_t{window.max.x} - window.min.x + 1, int64_t{window.max.y} - window.min.y + 1,
+                     limit);
     const int32_t width = window.max.x - window.min.x + 1;
     const int32_t height = window.max.y - window.min.y + 1;
     const Imf::ChannelList &channels = header.channels();
@@ -210,8 +322,13 @@ sim::Image Reading(const std::string &name, std::optional<sim::PixelDepth> depth
 
 sim::Image ReadExr(const std::string &path, std::optional<sim::PixelDepth> depth) {
     return Reading(path, depth, [&] {
+        std::error_code error;
+        const uintmax_t size = std::filesystem::file_size(path, error);
+        if (error) {
+            throw CliError(path, error.message());
+        }
         Imf::StdIFStream stream(path.c_str());
-        return ReadFloat(stream, path, kPictureLimit);
+        return ReadFloat(stream, size, path, kPictureLimit);
     });
 }
 
@@ -219,7 +336,7 @@ sim::Image ReadExrBytes(const std::string &name, const void *data, std::size_t s
                         std::optional<sim::PixelDepth> depth, const SizeLimit &limit) {
     return Reading(name, depth, [&] {
         MemoryStream stream(name, static_cast<const char *>(data), size);
-        return ReadFloat(stream, name, limit);
+        return ReadFloat(stream, size, name, limit);
     });
 }
 

@@ -107,15 +107,20 @@ std::string PngStating(const std::string &png, uint32_t width, uint32_t height) 
     return bytes;
 }
 
-// An EXR header stating a data window, followed by nothing.
-std::string ExrStating(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+// An EXR header attribute stating a size, whatever its value holds.
+std::string Attribute(const std::string &name, const std::string &type, uint32_t size, const std::string &value) {
+    std::string bytes = name + '\0' + type + '\0';
+    for (int i = 0; i < 4; ++i) {
+        bytes += static_cast<char>(size >> (8 * i));
+    }
+    return bytes + value;
+}
+
+// An EXR header stating a data window and any further attributes (each
+// written whole), followed by nothing.
+std::string ExrStating(int32_t x0, int32_t y0, int32_t x1, int32_t y1, const std::string &more = "") {
     auto attribute = [](const std::string &name, const std::string &type, const std::string &value) {
-        std::string bytes = name + '\0' + type + '\0';
-        const auto size = static_cast<uint32_t>(value.size());
-        for (int i = 0; i < 4; ++i) {
-            bytes += static_cast<char>(size >> (8 * i));
-        }
-        return bytes + value;
+        return Attribute(name, type, static_cast<uint32_t>(value.size()), value);
     };
     auto little = [](std::initializer_list<int32_t> values) {
         std::string bytes;
@@ -138,7 +143,7 @@ std::string ExrStating(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
            attribute("lineOrder", "lineOrder", std::string(1, '\0')) +
            attribute("pixelAspectRatio", "float", little({0x3f800000})) +
            attribute("screenWindowCenter", "v2f", little({0, 0})) +
-           attribute("screenWindowWidth", "float", little({0x3f800000})) + '\0';
+           attribute("screenWindowWidth", "float", little({0x3f800000})) + more + '\0';
 }
 
 // The largest resident size any tool run of this test process reached.
@@ -190,6 +195,8 @@ TEST(ToolBadInput, HugeStatedSizesAreRefusedBeforeThePixelsAreAllocated) {
     WriteFile(scratch.Path("span.exr"), ExrStating(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX));
     WriteFile(scratch.Path("many.exr"), ExrStating(-10000, -10000, 9999, 9999));
     WriteFile(scratch.Path("inverted.exr"), ExrStating(10, 10, 0, 0));
+    WriteFile(scratch.Path("attribute.exr"), ExrStating(0, 0, 9, 9, Attribute("note", "mine", 0x70000000, "abc")));
+    WriteFile(scratch.Path("deep.exr"), ExrStating(0, 0, 9, 9, Attribute("type", "string", 12, "deepscanline")));
 
     const std::string limit = "beyond the limit of 32767 pixels a side and 268435456 pixels";
     ExpectRefused(scratch, {
@@ -203,6 +210,8 @@ TEST(ToolBadInput, HugeStatedSizesAreRefusedBeforeThePixelsAreAllocated) {
         {"render span.exr -o new.png", {"span.exr: image size 4294967296x4294967296", limit}},
         {"render many.exr --depth 8 -o new.png", {"many.exr: image size 20000x20000", limit}},
         {"render inverted.exr -o new.png", {"inverted.exr: image size -9x-9 is empty"}},
+        {"render attribute.exr -o new.png", {"attribute.exr: header attribute 'note' states 1879048192 bytes"}},
+        {"render deep.exr -o new.png", {"deep.exr: holds deep data"}},
     });
     // Any of these, allocated, would take a gigabyte or more.
     EXPECT_LT(PeakToolMemoryKiB(), 512 * 1024);
