@@ -7,6 +7,7 @@
 #include "render/blend_modes.h"
 #include "render/ring_coverage.h"
 #include "render/ring_plan.h"
+#include "render/thread_state.h"
 
 // The same results as the plain formulas (render/pixel_reference.cpp), byte
 // for byte, by shortcuts that skip work whose outcome is already certain:
@@ -145,7 +146,7 @@ PF_Err ShadeUncoveredInteger(const RingRenderInfo &info, const RingPlan &plan, c
 template <typename Pixel, typename Channel, uint32_t FULL>
 [[gnu::noinline]] PF_Err ShadeAnyInteger(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
                                          Pixel &out) noexcept {
-    const RingPlan &plan = RingPlanFor(info, x, y);
+    const RingPlan &plan = RingPlanFor(CurrentRingThreadState(), info, x, y);
     const double d2 = RingDistanceSquared(info, x, y);
     if (!CertainlyUncovered(plan, d2)) {
         return ShadeCoveredInteger<Pixel, Channel, FULL>(info, d2, x, y, in, out);
@@ -156,7 +157,8 @@ template <typename Pixel, typename Channel, uint32_t FULL>
 
 template <typename Pixel, typename Channel, uint32_t FULL>
 PF_Err ShadeInteger(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, Pixel &out) noexcept {
-    const RingPlan *plan = ContinuedRingPlan(info, x, y);
+    RingThreadState &thread = CurrentRingThreadState();
+    const RingPlan *plan = ContinuedRingPlan(thread, info, x, y);
     if (plan == nullptr) {
         return ShadeAnyInteger<Pixel, Channel, FULL>(info, x, y, in, out);
     }
@@ -165,7 +167,7 @@ PF_Err ShadeInteger(const RingRenderInfo &info, int32_t x, int32_t y, const Pixe
         return ShadeCoveredInteger<Pixel, Channel, FULL>(info, d2, x, y, in, out);
     }
     if (info.scatter > 0.0) {
-        ScatterNext();  // past the row's first pixel: no reseed
+        ScatterNext(thread.scatter_state);  // past the row's first pixel: no reseed
     }
     return ShadeUncoveredInteger<Pixel, Channel, FULL>(info, *plan, in, out);
 }
@@ -205,7 +207,7 @@ inline void BlendUncoveredNormalFloat(const RingPlan &plan, const PF_PixelFloat 
 
 [[gnu::noinline]] PF_Err ShadeAnyFloat(const RingRenderInfo &info, int32_t x, int32_t y, const PF_PixelFloat &in,
                                        PF_PixelFloat &out) noexcept {
-    const RingPlan &plan = RingPlanFor(info, x, y);
+    const RingPlan &plan = RingPlanFor(CurrentRingThreadState(), info, x, y);
     const double d2 = RingDistanceSquared(info, x, y);
     if (!CertainlyUncovered(plan, d2)) {
         return ShadeCoveredFloat(info, d2, x, y, in, out);
@@ -216,7 +218,8 @@ inline void BlendUncoveredNormalFloat(const RingPlan &plan, const PF_PixelFloat 
 
 PF_Err ShadeFloat(const RingRenderInfo &info, int32_t x, int32_t y, const PF_PixelFloat &in,
                   PF_PixelFloat &out) noexcept {
-    const RingPlan *plan = ContinuedRingPlan(info, x, y);
+    RingThreadState &thread = CurrentRingThreadState();
+    const RingPlan *plan = ContinuedRingPlan(thread, info, x, y);
     if (plan == nullptr) {
         return ShadeAnyFloat(info, x, y, in, out);
     }
@@ -225,7 +228,7 @@ PF_Err ShadeFloat(const RingRenderInfo &info, int32_t x, int32_t y, const PF_Pix
         return ShadeCoveredFloat(info, d2, x, y, in, out);
     }
     if (info.scatter > 0.0) {
-        ScatterNext();
+        ScatterNext(thread.scatter_state);
     }
     if (info.blend_mode == BLEND_NONE) {
         out = plan->none_float;

@@ -6,14 +6,8 @@
 #include <cstdint>
 
 #include "render/ring_render_info.h"
+#include "render/ring_sample.h"
 #include "render/scatter_random.h"
-
-struct RingSample {
-    double f;      // coverage, 0..opacity
-    float red;     // ring colour, mixed from colour 2 (f = 0) to colour 1 (f = 1)
-    float green;
-    float blue;
-};
 
 inline constexpr double RING_PI = 3.141592653589793;
 

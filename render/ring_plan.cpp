@@ -80,10 +80,3 @@ RingPlan MakeRingPlan(const RingRenderInfo &info) noexcept {
     return plan;
 }
 
-// Out of line, so that a pixel that keeps its plan pays for no call.
-[[gnu::noinline]] void RenewRingPlan(const RingRenderInfo &info, int32_t y) noexcept {
-    ring_plan_detail::PlanCache &cache = ring_plan_detail::plan_cache;
-    cache.plan = MakeRingPlan(info);
-    cache.record = &info;
-    cache.y = y;
-}

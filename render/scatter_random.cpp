@@ -18,7 +18,7 @@ void ScatterDiscard(int32_t count) noexcept {
         step_add = step_add * step_mul + step_add;
         step_mul = step_mul * step_mul;
     }
-    uint32_t &state = scatter_detail::scatter_state;
+    uint32_t &state = CurrentRingThreadState().scatter_state;
     state = state * total_mul + total_add;
 }
 

@@ -5,27 +5,18 @@
 
 #include <cstdint>
 
-// The pixel functions reach their per-thread state on every call: on ELF
-// systems the initial-exec model makes that one load from the thread's
-// block instead of a call into the dynamic loader.
-#if defined(__ELF__)
-#define RING_FAST_THREAD_LOCAL thread_local __attribute__((tls_model("initial-exec")))
-#else
-#define RING_FAST_THREAD_LOCAL thread_local
-#endif
+#include "render/thread_state.h"
 
-namespace scatter_detail {
-inline RING_FAST_THREAD_LOCAL uint32_t scatter_state = 1;
-}
+inline void ScatterSeed(uint32_t seed) noexcept { CurrentRingThreadState().scatter_state = seed; }
 
-inline void ScatterSeed(uint32_t seed) noexcept { scatter_detail::scatter_state = seed; }
-
-// Advances the state and returns its bits 16..30, a value in 0..32767.
-inline int32_t ScatterNext() noexcept {
-    uint32_t &state = scatter_detail::scatter_state;
+// Advances the given state and returns its bits 16..30, a value in 0..32767.
+inline int32_t ScatterNext(uint32_t &state) noexcept {
     state = state * 214013u + 2531011u;
     return static_cast<int32_t>((state >> 16) & 0x7FFFu);
 }
+
+// The same on the calling thread's state.
+inline int32_t ScatterNext() noexcept { return ScatterNext(CurrentRingThreadState().scatter_state); }
 
 // Advances the state as count calls of ScatterNext would (none when count
 // is 0 or negative), in a number of steps that grows only with log(count).

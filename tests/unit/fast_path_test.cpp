@@ -13,6 +13,7 @@
 #include "render/pixel_functions.h"
 #include "render/pixel_reference.h"
 #include "render/ring_plan.h"
+#include "render/thread_state.h"
 #include "render/ring_render_info.h"
 #include "render/scatter_random.h"
 

@@ -1,0 +1,96 @@
+// What the pixel functions keep per thread: the scatter generator's state
+// and the plan of the row being shaded. The host's iteration runs the pixel
+// functions on several threads at once; with the state per thread, none of
+// them takes a lock.
+#pragma once
+
+#include <cstdint>
+
+#include "render/ring_plan.h"
+#include "render/ring_render_info.h"
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
+struct RingPlanCache {
+    const RingRenderInfo *record = nullptr;  // the record the plan was made for
+    int64_t x = 0;                           // the last pixel shaded with it
+    int32_t y = 0;
+    RingPlan plan{};
+};
+
+struct RingThreadState {
+    uint32_t scatter_state = 1;  // a thread's generator starts at 1
+    RingPlanCache plan_cache;
+};
+
+// Every pixel reaches this state, so reaching it must cost next to nothing.
+// On ELF systems an initial-exec thread variable is one load from the
+// thread's block. On Windows the compiler emulates thread variables through
+// a library call per access; a TLS slot read is far cheaper, so the slot
+// holds the address of the thread's variable, found the slow way once.
+#if defined(_WIN32)
+namespace ring_thread_detail {
+extern const DWORD tls_index;
+RingThreadState &AttachRingThreadState() noexcept;
+}  // namespace ring_thread_detail
+
+inline RingThreadState &CurrentRingThreadState() noexcept {
+    void *state = TlsGetValue(ring_thread_detail::tls_index);
+    if (state != nullptr) {
+        return *static_cast<RingThreadState *>(state);
+    }
+    return ring_thread_detail::AttachRingThreadState();
+}
+#else
+namespace ring_thread_detail {
+#if defined(__ELF__)
+inline thread_local RingThreadState thread_state __attribute__((tls_model("initial-exec")));
+#else
+inline thread_local RingThreadState thread_state;
+#endif
+}  // namespace ring_thread_detail
+
+inline RingThreadState &CurrentRingThreadState() noexcept { return ring_thread_detail::thread_state; }
+#endif
+
+// Makes the thread's plan for the record, starting a row at y.
+void RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t y) noexcept;
+
+// The thread's plan for the record. It is kept while the thread shades one
+// row from left to right (the next call is the next pixel of the same row
+// of the same record) and made anew for any other call. The record is
+// read-only while a row is being shaded, so a kept plan is never stale.
+inline const RingPlan &RingPlanFor(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
+                                   int32_t y) noexcept {
+    RingPlanCache &cache = thread.plan_cache;
+    if (cache.record != &info || cache.y != y || cache.x + 1 != x) {
+        RenewRingPlan(thread, info, y);
+    }
+    cache.x = x;
+    return cache.plan;
+}
+
+// The plan when this call is the next pixel of the row the thread is
+// shading with the same record, past the row's first pixel; otherwise null,
+// and the caller goes through RingPlanFor.
+inline const RingPlan *ContinuedRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
+                                         int32_t y) noexcept {
+    RingPlanCache &cache = thread.plan_cache;
+    if (cache.record != &info || cache.y != y || cache.x + 1 != x || x == 0) {
+        return nullptr;
+    }
+    cache.x = x;
+    return &cache.plan;
+}
+
+// Drops the calling thread's plan. For callers that rewrite a record
+// between two pixels of a row, which a host's iteration never does.
+inline void ForgetRingPlan() noexcept { CurrentRingThreadState().plan_cache.record = nullptr; }
