@@ -87,7 +87,7 @@ inline void SkipNoise(const RingRenderInfo &info, int32_t x, int32_t y) noexcept
 // clear the source: normal and add keep its colour (add clamps it at full
 // intensity) and round-trip its alpha through a / FULL.
 template <typename Pixel, typename Channel, uint32_t FULL>
-PF_Err ShadeUncovered(int32_t blend_mode, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
+void BlendUncoveredPlain(int32_t blend_mode, const Pixel &in, Pixel &out) noexcept {
     constexpr auto full = static_cast<Channel>(FULL);
     const Pixel source = in;
     Channel alpha = source.alpha;
@@ -95,13 +95,6 @@ PF_Err ShadeUncovered(int32_t blend_mode, const RingPlan &plan, const Pixel &in,
         alpha = ZERO_COVERAGE_ALPHA8[source.alpha];
     }
     switch (blend_mode) {
-    case BLEND_NONE:
-        if constexpr (FULL == 255) {
-            out = plan.none8;
-        } else {
-            out = plan.none16;
-        }
-        break;
     case BLEND_NORMAL:
         out = Pixel{alpha, source.red, source.green, source.blue};
         break;
@@ -118,64 +111,6 @@ PF_Err ShadeUncovered(int32_t blend_mode, const RingPlan &plan, const Pixel &in,
     default:
         break;
     }
-    return PF_Err_NONE;
-}
-
-template <uint32_t FULL>
-constexpr auto UNIT_OF = FULL == 255 ? Unit8 : Unit16;
-
-// The rarer paths are out of line and reached by tail calls, so the common
-// pixel (the next one of a row, uncovered) runs without a stack frame.
-template <typename Pixel, typename Channel, uint32_t FULL>
-[[gnu::noinline]] PF_Err ShadeCoveredInteger(const RingRenderInfo &info, double d2, int32_t x, int32_t y,
-                                             const Pixel &in, Pixel &out) noexcept {
-    BlendInteger<Pixel, Channel, FULL>(info.blend_mode, FullCoverage(info, d2, x, y), in, out, UNIT_OF<FULL>);
-    return PF_Err_NONE;
-}
-
-template <typename Pixel, typename Channel, uint32_t FULL>
-PF_Err ShadeUncoveredInteger(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
-    if (plan.zero_is_plain) {
-        return ShadeUncovered<Pixel, Channel, FULL>(info.blend_mode, plan, in, out);
-    }
-    BlendInteger<Pixel, Channel, FULL>(info.blend_mode, plan.zero, in, out, UNIT_OF<FULL>);
-    return PF_Err_NONE;
-}
-
-// Any pixel: a row's first, or one a caller asks for out of order.
-template <typename Pixel, typename Channel, uint32_t FULL>
-[[gnu::noinline]] PF_Err ShadeAnyInteger(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
-                                         Pixel &out) noexcept {
-    const RingPlan &plan = RingPlanFor(CurrentRingThreadState(), info, x, y);
-    const double d2 = RingDistanceSquared(info, x, y);
-    if (!CertainlyUncovered(plan, d2)) {
-        return ShadeCoveredInteger<Pixel, Channel, FULL>(info, d2, x, y, in, out);
-    }
-    SkipNoise(info, x, y);
-    return ShadeUncoveredInteger<Pixel, Channel, FULL>(info, plan, in, out);
-}
-
-template <typename Pixel, typename Channel, uint32_t FULL>
-PF_Err ShadeInteger(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, Pixel &out) noexcept {
-    RingThreadState &thread = CurrentRingThreadState();
-    const RingPlan *plan = ContinuedRingPlan(thread, info, x, y);
-    if (plan == nullptr) {
-        return ShadeAnyInteger<Pixel, Channel, FULL>(info, x, y, in, out);
-    }
-    const double d2 = RingDistanceSquared(info, x, y);
-    if (!CertainlyUncovered(*plan, d2)) {
-        return ShadeCoveredInteger<Pixel, Channel, FULL>(info, d2, x, y, in, out);
-    }
-    if (info.scatter > 0.0) {
-        ScatterNext(thread.scatter_state);  // past the row's first pixel: no reseed
-    }
-    return ShadeUncoveredInteger<Pixel, Channel, FULL>(info, *plan, in, out);
-}
-
-[[gnu::noinline]] PF_Err ShadeCoveredFloat(const RingRenderInfo &info, double d2, int32_t x, int32_t y,
-                                           const PF_PixelFloat &in, PF_PixelFloat &out) noexcept {
-    BlendFloat(info.blend_mode, FullCoverage(info, d2, x, y), in, out);
-    return PF_Err_NONE;
 }
 
 // Mode normal where the coverage is a zero: the blend's formulas as they
@@ -195,46 +130,99 @@ inline void BlendUncoveredNormalFloat(const RingPlan &plan, const PF_PixelFloat 
     out.alpha = oa;
 }
 
-[[gnu::noinline]] PF_Err ShadeUncoveredFloat(const RingRenderInfo &info, const RingPlan &plan,
-                                             const PF_PixelFloat &in, PF_PixelFloat &out) noexcept {
-    if (plan.zero_is_plain && info.blend_mode == BLEND_NORMAL) {
-        BlendUncoveredNormalFloat(plan, in, out);
+// What differs between the depths once the ring at a pixel is known: the
+// blend, its uncovered shortcut, and the plan's pixel for mode "none".
+template <typename Pixel, typename Channel, uint32_t FULL>
+struct IntegerDepth {
+    using PixelType = Pixel;
+    static constexpr auto unit = FULL == 255 ? Unit8 : Unit16;
+
+    static void Blend(int32_t blend_mode, const RingSample &ring, const Pixel &in, Pixel &out) noexcept {
+        BlendInteger<Pixel, Channel, FULL>(blend_mode, ring, in, out, unit);
+    }
+    static void BlendUncovered(int32_t blend_mode, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
+        if (plan.zero_is_plain) {
+            BlendUncoveredPlain<Pixel, Channel, FULL>(blend_mode, in, out);
+        } else {
+            Blend(blend_mode, plan.zero, in, out);
+        }
+    }
+    static const Pixel &None(const RingPlan &plan) noexcept {
+        if constexpr (FULL == 255) {
+            return plan.none8;
+        } else {
+            return plan.none16;
+        }
+    }
+};
+
+struct FloatDepth {
+    using PixelType = PF_PixelFloat;
+
+    static void Blend(int32_t blend_mode, const RingSample &ring, const PF_PixelFloat &in,
+                      PF_PixelFloat &out) noexcept {
+        BlendFloat(blend_mode, ring, in, out);
+    }
+    // Out of line: even the shortcut is longer than the common path wants.
+    [[gnu::noinline]] static void BlendUncovered(int32_t blend_mode, const RingPlan &plan, const PF_PixelFloat &in,
+                                                 PF_PixelFloat &out) noexcept {
+        if (plan.zero_is_plain && blend_mode == BLEND_NORMAL) {
+            BlendUncoveredNormalFloat(plan, in, out);
+        } else {
+            Blend(blend_mode, plan.zero, in, out);
+        }
+    }
+    static const PF_PixelFloat &None(const RingPlan &plan) noexcept { return plan.none_float; }
+};
+
+// The rarer paths are out of line and reached by tail calls, so the common
+// pixel (the next one of a row, uncovered) runs without a stack frame.
+template <typename Depth, typename Pixel = typename Depth::PixelType>
+[[gnu::noinline]] PF_Err ShadeCovered(const RingRenderInfo &info, double d2, int32_t x, int32_t y, const Pixel &in,
+                                      Pixel &out) noexcept {
+    Depth::Blend(info.blend_mode, FullCoverage(info, d2, x, y), in, out);
+    return PF_Err_NONE;
+}
+
+// Mode "none" ignores the source, so its uncovered pixel is the plan's.
+template <typename Depth, typename Pixel = typename Depth::PixelType>
+PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
+    if (info.blend_mode == BLEND_NONE) {
+        out = Depth::None(plan);
     } else {
-        BlendFloat(info.blend_mode, plan.zero, in, out);
+        Depth::BlendUncovered(info.blend_mode, plan, in, out);
     }
     return PF_Err_NONE;
 }
 
-[[gnu::noinline]] PF_Err ShadeAnyFloat(const RingRenderInfo &info, int32_t x, int32_t y, const PF_PixelFloat &in,
-                                       PF_PixelFloat &out) noexcept {
-    const RingPlan &plan = RingPlanFor(CurrentRingThreadState(), info, x, y);
+// A row's first pixel, or one a caller asks for out of order.
+template <typename Depth, typename Pixel = typename Depth::PixelType>
+[[gnu::noinline]] PF_Err ShadeAny(RingThreadState &thread, const RingRenderInfo &info, int32_t x, int32_t y,
+                                  const Pixel &in, Pixel &out) noexcept {
+    const RingPlan &plan = RenewRingPlan(thread, info, x, y);
     const double d2 = RingDistanceSquared(info, x, y);
     if (!CertainlyUncovered(plan, d2)) {
-        return ShadeCoveredFloat(info, d2, x, y, in, out);
+        return ShadeCovered<Depth>(info, d2, x, y, in, out);
     }
     SkipNoise(info, x, y);
-    return ShadeUncoveredFloat(info, plan, in, out);
+    return ShadeUncovered<Depth>(info, plan, in, out);
 }
 
-PF_Err ShadeFloat(const RingRenderInfo &info, int32_t x, int32_t y, const PF_PixelFloat &in,
-                  PF_PixelFloat &out) noexcept {
+template <typename Depth, typename Pixel = typename Depth::PixelType>
+PF_Err Shade(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, Pixel &out) noexcept {
     RingThreadState &thread = CurrentRingThreadState();
     const RingPlan *plan = ContinuedRingPlan(thread, info, x, y);
     if (plan == nullptr) {
-        return ShadeAnyFloat(info, x, y, in, out);
+        return ShadeAny<Depth>(thread, info, x, y, in, out);
     }
     const double d2 = RingDistanceSquared(info, x, y);
     if (!CertainlyUncovered(*plan, d2)) {
-        return ShadeCoveredFloat(info, d2, x, y, in, out);
+        return ShadeCovered<Depth>(info, d2, x, y, in, out);
     }
     if (info.scatter > 0.0) {
-        ScatterNext(thread.scatter_state);
+        ScatterNext(thread.scatter_state);  // past the row's first pixel: no reseed
     }
-    if (info.blend_mode == BLEND_NONE) {
-        out = plan->none_float;
-        return PF_Err_NONE;
-    }
-    return ShadeUncoveredFloat(info, *plan, in, out);
+    return ShadeUncovered<Depth>(info, *plan, in, out);
 }
 
 // The host walks each row left to right; asking for the cache lines a little
@@ -250,7 +238,8 @@ inline void PrefetchAhead(const void *in, const void *out) noexcept {
 PF_Err ShadePixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pixel *out) noexcept {
     if (refcon != nullptr) {
         PrefetchAhead(in, out);
-        return ShadeInteger<PF_Pixel, uint8_t, 255>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
+        return Shade<IntegerDepth<PF_Pixel, uint8_t, 255>>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in,
+                                                           *out);
     }
     return PF_Err_NONE;
 }
@@ -258,8 +247,8 @@ PF_Err ShadePixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pi
 PF_Err ShadePixel16(void *refcon, int32_t x, int32_t y, const PF_Pixel16 *in, PF_Pixel16 *out) noexcept {
     if (refcon != nullptr) {
         PrefetchAhead(in, out);
-        return ShadeInteger<PF_Pixel16, uint16_t, 32768>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in,
-                                                         *out);
+        return Shade<IntegerDepth<PF_Pixel16, uint16_t, 32768>>(*static_cast<const RingRenderInfo *>(refcon), x, y,
+                                                               *in, *out);
     }
     return PF_Err_NONE;
 }
@@ -267,7 +256,7 @@ PF_Err ShadePixel16(void *refcon, int32_t x, int32_t y, const PF_Pixel16 *in, PF
 PF_Err ShadePixelFloat(void *refcon, int32_t x, int32_t y, const PF_PixelFloat *in, PF_PixelFloat *out) noexcept {
     if (refcon != nullptr) {
         PrefetchAhead(in, out);
-        return ShadeFloat(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
+        return Shade<FloatDepth>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
     }
     return PF_Err_NONE;
 }

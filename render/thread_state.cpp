@@ -1,11 +1,12 @@
 #include "render/thread_state.h"
 
-// Out of line, so that a pixel that keeps its plan pays for no call.
-[[gnu::noinline]] void RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t y) noexcept {
+const RingPlan &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
     RingPlanCache &cache = thread.plan_cache;
     cache.plan = MakeRingPlan(info);
     cache.record = &info;
+    cache.x = x;
     cache.y = y;
+    return cache.plan;
 }
 
 #if defined(_WIN32)

@@ -61,26 +61,14 @@ inline thread_local RingThreadState thread_state;
 inline RingThreadState &CurrentRingThreadState() noexcept { return ring_thread_detail::thread_state; }
 #endif
 
-// Makes the thread's plan for the record, starting a row at y.
-void RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t y) noexcept;
-
-// The thread's plan for the record. It is kept while the thread shades one
-// row from left to right (the next call is the next pixel of the same row
-// of the same record) and made anew for any other call. The record is
-// read-only while a row is being shaded, so a kept plan is never stale.
-inline const RingPlan &RingPlanFor(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
-                                   int32_t y) noexcept {
-    RingPlanCache &cache = thread.plan_cache;
-    if (cache.record != &info || cache.y != y || cache.x + 1 != x) {
-        RenewRingPlan(thread, info, y);
-    }
-    cache.x = x;
-    return cache.plan;
-}
+// Makes the thread's plan for the record, as of pixel (x, y). Out of line:
+// a row pays for it once, at its first pixel.
+const RingPlan &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x, int32_t y) noexcept;
 
 // The plan when this call is the next pixel of the row the thread is
 // shading with the same record, past the row's first pixel; otherwise null,
-// and the caller goes through RingPlanFor.
+// and the caller renews the plan. The record is read-only while a row is
+// being shaded, so a kept plan is never stale.
 inline const RingPlan *ContinuedRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
                                          int32_t y) noexcept {
     RingPlanCache &cache = thread.plan_cache;
@@ -90,7 +78,3 @@ inline const RingPlan *ContinuedRingPlan(RingThreadState &thread, const RingRend
     cache.x = x;
     return &cache.plan;
 }
-
-// Drops the calling thread's plan. For callers that rewrite a record
-// between two pixels of a row, which a host's iteration never does.
-inline void ForgetRingPlan() noexcept { CurrentRingThreadState().plan_cache.record = nullptr; }
