@@ -30,11 +30,11 @@ HostSuites::~HostSuites() {
         const void *slot;
         SuiteSlotName id;
     } release_list[] = {
-        {handle_suite_, {PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION}},
-        {iterate8_suite_, {PF_ITERATE8_SUITE_NAME, PF_ITERATE_SUITE_VERSION}},
-        {iterate16_suite_, {PF_ITERATE16_SUITE_NAME, PF_ITERATE_SUITE_VERSION}},
-        {iterate_float_suite_, {PF_ITERATE_FLOAT_SUITE_NAME, PF_ITERATE_SUITE_VERSION}},
-        {color_param_suite_, {PF_COLOR_PARAM_SUITE_NAME, PF_COLOR_PARAM_SUITE_VERSION}},
+        {handle_suite_, {kPFHandleSuite, kPFHandleSuiteVersion1}},
+        {iterate8_suite_, {kPFIterate8Suite, kPFIterate8SuiteVersion1}},
+        {iterate16_suite_, {kPFIterate16Suite, kPFIterate16SuiteVersion1}},
+        {iterate_float_suite_, {kPFIterateFloatSuite, kPFIterateFloatSuiteVersion1}},
+        {color_param_suite_, {kPFColorParamSuite, kPFColorParamSuiteVersion1}},
     };
     for (const auto &entry : release_list) {
         if (entry.slot != nullptr) {
@@ -60,24 +60,24 @@ const Suite *HostSuites::Slot(const void *&slot, const char *name, int32_t versi
     return static_cast<const Suite *>(slot);
 }
 
-const PF_HandleSuite2 *HostSuites::GetHandleSuite() {
-    return Slot<PF_HandleSuite2>(handle_suite_, PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION);
+const PF_HandleSuite1 *HostSuites::GetHandleSuite() {
+    return Slot<PF_HandleSuite1>(handle_suite_, kPFHandleSuite, kPFHandleSuiteVersion1);
 }
 
 const PF_ColorParamSuite1 *HostSuites::GetColorParamSuite() {
-    return Slot<PF_ColorParamSuite1>(color_param_suite_, PF_COLOR_PARAM_SUITE_NAME, PF_COLOR_PARAM_SUITE_VERSION);
+    return Slot<PF_ColorParamSuite1>(color_param_suite_, kPFColorParamSuite, kPFColorParamSuiteVersion1);
 }
 
 const PF_Iterate8Suite1 *HostSuites::GetIterate8Suite() {
-    return Slot<PF_Iterate8Suite1>(iterate8_suite_, PF_ITERATE8_SUITE_NAME, PF_ITERATE_SUITE_VERSION);
+    return Slot<PF_Iterate8Suite1>(iterate8_suite_, kPFIterate8Suite, kPFIterate8SuiteVersion1);
 }
 
 const PF_Iterate16Suite1 *HostSuites::GetIterate16Suite() {
-    return Slot<PF_Iterate16Suite1>(iterate16_suite_, PF_ITERATE16_SUITE_NAME, PF_ITERATE_SUITE_VERSION);
+    return Slot<PF_Iterate16Suite1>(iterate16_suite_, kPFIterate16Suite, kPFIterate16SuiteVersion1);
 }
 
 const PF_IterateFloatSuite1 *HostSuites::GetIterateFloatSuite() {
-    return Slot<PF_IterateFloatSuite1>(iterate_float_suite_, PF_ITERATE_FLOAT_SUITE_NAME, PF_ITERATE_SUITE_VERSION);
+    return Slot<PF_IterateFloatSuite1>(iterate_float_suite_, kPFIterateFloatSuite, kPFIterateFloatSuiteVersion1);
 }
 
 PF_Err AcquireSuiteOrReport(PF_InData *in_data, PF_OutData *out_data, const char *name, int32_t version,

@@ -20,7 +20,7 @@ public:
     HostSuites &operator=(const HostSuites &) = delete;
 
     // Each returns the suite's table, never null, or raises.
-    const PF_HandleSuite2 *GetHandleSuite();
+    const PF_HandleSuite1 *GetHandleSuite();
     const PF_ColorParamSuite1 *GetColorParamSuite();
     const PF_Iterate8Suite1 *GetIterate8Suite();
     const PF_Iterate16Suite1 *GetIterate16Suite();

@@ -62,7 +62,7 @@ PF_Err SmartPreRender(PF_InData *in_data, PF_OutData *, PF_PreRenderExtra *extra
     PF_ParamDef params[RING_NUM_PARAMS];
     std::memset(params, 0, sizeof params);
 
-    const PF_HandleSuite2 *handles = suites.GetHandleSuite();
+    const PF_HandleSuite1 *handles = suites.GetHandleSuite();
     PF_Handle handle = handles->host_new_handle(sizeof(RingRenderInfo));
     if (handle == nullptr) {
         return PF_Err_OUT_OF_MEMORY;

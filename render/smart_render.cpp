@@ -13,7 +13,7 @@ constexpr char RING_RELEASE_SUITE_MESSAGE[] = "Couldn't release suite.";
 // What the render holds and must give back, whichever way it ends.
 struct RenderHoldings {
     PF_Handle handle = nullptr;
-    const PF_HandleSuite2 *handles = nullptr;
+    const PF_HandleSuite1 *handles = nullptr;
     RingRenderInfo *info = nullptr;
     const void *world_suite = nullptr;
 };
@@ -23,8 +23,8 @@ struct RenderHoldings {
 PF_Err GiveBack(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *extra, const RenderHoldings &held,
                 PF_Err err) noexcept {
     if (held.world_suite != nullptr) {
-        const PF_Err release_err = ReleaseSuiteOrReport(in_data, out_data, PF_WORLD_SUITE_NAME,
-                                                        PF_WORLD_SUITE_VERSION, RING_RELEASE_SUITE_MESSAGE);
+        const PF_Err release_err = ReleaseSuiteOrReport(in_data, out_data, kPFWorldSuite,
+                                                        kPFWorldSuiteVersion2, RING_RELEASE_SUITE_MESSAGE);
         if (err == PF_Err_NONE) {
             err = release_err;
         }
@@ -81,7 +81,7 @@ PF_Err Render(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *ext
     }
 
     PF_PixelFormat format = PF_PixelFormat_INVALID;
-    err = AcquireSuiteOrReport(in_data, out_data, PF_WORLD_SUITE_NAME, PF_WORLD_SUITE_VERSION,
+    err = AcquireSuiteOrReport(in_data, out_data, kPFWorldSuite, kPFWorldSuiteVersion2,
                                RING_LOAD_SUITE_MESSAGE, &held.world_suite);
     if (err == PF_Err_NONE && input != nullptr) {
         err = static_cast<const PF_WorldSuite2 *>(held.world_suite)->PF_GetPixelFormat(input, &format);

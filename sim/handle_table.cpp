@@ -21,9 +21,10 @@ PF_Handle HandleTable::New(uint64_t size, PF_Cmd cmd) {
     record->bytes.assign(static_cast<std::size_t>((size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t)),
                          std::max_align_t{});
     record->made_in = cmd;
-    // The record's address is the handle: unique, stable, and never reused
-    // because records are kept after disposal.
-    auto handle = reinterpret_cast<PF_Handle>(record.get());
+    record->master = record->bytes.data();
+    // The master pointer's address is the handle: unique, stable, and never
+    // reused because records are kept after disposal.
+    PF_Handle handle = &record->master;
     records_[handle] = std::move(record);
     return handle;
 }
@@ -78,11 +79,28 @@ void HandleTable::Dispose(PF_Handle handle, ContractChecker &contract) {
     record->locks = 0;
     record->bytes.clear();
     record->bytes.shrink_to_fit();
+    record->master = nullptr;
 }
 
 uint64_t HandleTable::Size(PF_Handle handle, ContractChecker &contract) {
     HandleRecord *record = Usable(handle, "host_get_handle_size", contract);
     return record == nullptr ? 0 : record->size;
+}
+
+bool HandleTable::Resize(PF_Handle handle, uint64_t new_size, ContractChecker &contract) {
+    HandleRecord *record = Usable(handle, "host_resize_handle", contract);
+    if (record == nullptr || new_size > kLargestHandle) {
+        return false;
+    }
+    if (record->locks > 0) {
+        contract.Break("host_resize_handle(" + Name(handle) + ") on a locked handle");
+        return false;
+    }
+    record->bytes.resize(static_cast<std::size_t>((new_size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t)),
+                         std::max_align_t{});
+    record->size = new_size;
+    record->master = record->bytes.data();
+    return true;
 }
 
 bool HandleTable::HandOver(PF_Handle handle) {
@@ -104,6 +122,7 @@ void HandleTable::DisposeOwned(PF_Handle handle) noexcept {
     record.locks = 0;
     record.bytes.clear();
     record.bytes.shrink_to_fit();
+    record.master = nullptr;
 }
 
 void HandleTable::BeginCommand() noexcept {

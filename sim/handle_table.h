@@ -15,6 +15,9 @@
 namespace tidalhalo::sim {
 
 struct HandleRecord {
+    // The handle points here: the host's pointer to the bytes, as a host's
+    // handle is a pointer to its pointer.
+    void *master = nullptr;
     int number = 0;  // h#number in messages
     std::vector<std::max_align_t> bytes;
     uint64_t size = 0;
@@ -34,6 +37,8 @@ public:
     void Unlock(PF_Handle handle, ContractChecker &contract);
     void Dispose(PF_Handle handle, ContractChecker &contract);
     uint64_t Size(PF_Handle handle, ContractChecker &contract);
+    // False when the size cannot be had; the bytes kept are the same.
+    bool Resize(PF_Handle handle, uint64_t new_size, ContractChecker &contract);
 
     // The handle became the frame's pre-render data: from now on the host's.
     // False when it is not a live handle of this table.

@@ -27,11 +27,11 @@ std::string SuiteText(const char *name, int32_t version) { return Quote(name) + 
 const char *IterateSuiteName(PixelDepth depth) noexcept {
     switch (depth) {
     case PixelDepth::Eight:
-        return PF_ITERATE8_SUITE_NAME;
+        return kPFIterate8Suite;
     case PixelDepth::Sixteen:
-        return PF_ITERATE16_SUITE_NAME;
+        return kPFIterate16Suite;
     case PixelDepth::Float:
-        return PF_ITERATE_FLOAT_SUITE_NAME;
+        return kPFIterateFloatSuite;
     }
     return "";
 }
@@ -248,23 +248,23 @@ int SimHost::OpSprintf(char *buffer, const char *format, va_list args) {
     return written;
 }
 
-int SimHost::OpStrcpy(char *destination, const char *source) {
+char *SimHost::OpStrcpy(char *destination, const char *source) {
     if (const Failure *failure = Planned("ansi.strcpy")) {
         Note("ansi.strcpy", Quote(source), failure->code, {}, true);
-        return -1;
+        return nullptr;
     }
     if (destination == nullptr || source == nullptr) {
         contract_.Break("ansi.strcpy(" + Quote(source) + ") with a null pointer");
         Note("ansi.strcpy", Quote(source), PF_Err_BAD_CALLBACK_PARAM);
-        return -1;
+        return nullptr;
     }
     std::strcpy(destination, source);
     Note("ansi.strcpy", Quote(source), PF_Err_NONE);
-    return 0;
+    return destination;
 }
 
 PF_Handle SimHost::OpNewHandle(uint64_t size) {
-    CheckSuite(PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION, "host_new_handle");
+    CheckSuite(kPFHandleSuite, kPFHandleSuiteVersion1, "host_new_handle");
     const std::string args = std::to_string(size);
     if (const Failure *failure = Planned("host_new_handle")) {
         Note("host_new_handle", args, failure->code, "null", true);
@@ -276,7 +276,7 @@ PF_Handle SimHost::OpNewHandle(uint64_t size) {
 }
 
 void *SimHost::OpLockHandle(PF_Handle handle) {
-    CheckSuite(PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION, "host_lock_handle");
+    CheckSuite(kPFHandleSuite, kPFHandleSuiteVersion1, "host_lock_handle");
     const std::string args = handles_.Name(handle);
     if (const Failure *failure = Planned("host_lock_handle")) {
         Note("host_lock_handle", args, failure->code, "null", true);
@@ -288,27 +288,45 @@ void *SimHost::OpLockHandle(PF_Handle handle) {
 }
 
 void SimHost::OpUnlockHandle(PF_Handle handle) {
-    CheckSuite(PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION, "host_unlock_handle");
+    CheckSuite(kPFHandleSuite, kPFHandleSuiteVersion1, "host_unlock_handle");
     handles_.Unlock(handle, contract_);
     Note("host_unlock_handle", handles_.Name(handle), PF_Err_NONE);
 }
 
 void SimHost::OpDisposeHandle(PF_Handle handle) {
-    CheckSuite(PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION, "host_dispose_handle");
+    CheckSuite(kPFHandleSuite, kPFHandleSuiteVersion1, "host_dispose_handle");
     handles_.Dispose(handle, contract_);
     Note("host_dispose_handle", handles_.Name(handle), PF_Err_NONE);
 }
 
 uint64_t SimHost::OpHandleSize(PF_Handle handle) {
-    CheckSuite(PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION, "host_get_handle_size");
+    CheckSuite(kPFHandleSuite, kPFHandleSuiteVersion1, "host_get_handle_size");
     const uint64_t size = handles_.Size(handle, contract_);
     Note("host_get_handle_size", handles_.Name(handle), PF_Err_NONE, std::to_string(size));
     return size;
 }
 
+PF_Err SimHost::OpResizeHandle(uint64_t new_size, PF_Handle *handle) {
+    CheckSuite(kPFHandleSuite, kPFHandleSuiteVersion1, "host_resize_handle");
+    const PF_Handle target = handle == nullptr ? nullptr : *handle;
+    const std::string args = std::to_string(new_size) + ", " + handles_.Name(target);
+    if (const Failure *failure = Planned("host_resize_handle")) {
+        Note("host_resize_handle", args, failure->code, {}, true);
+        return failure->code;
+    }
+    const PF_Err result = handles_.Resize(target, new_size, contract_) ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
+    Note("host_resize_handle", args, result);
+    return result;
+}
+
+void SimHost::OpRefused(const char *entry) {
+    contract_.Break(std::string(entry) + ", which this host offers but the module has no business calling");
+    Note(entry, {}, PF_Err_INVALID_CALLBACK);
+}
+
 PF_Err SimHost::OpFloatColor(PF_ProgPtr ref, const PF_ParamDef *color_def, PF_PixelFloat *out) {
     constexpr const char *op = "PF_GetFloatingPointColorFromColorDef";
-    CheckSuite(PF_COLOR_PARAM_SUITE_NAME, PF_COLOR_PARAM_SUITE_VERSION, op);
+    CheckSuite(kPFColorParamSuite, kPFColorParamSuiteVersion1, op);
     CheckRef(ref, op);
     std::string args = "null";
     if (color_def != nullptr) {
@@ -334,7 +352,7 @@ PF_Err SimHost::OpFloatColor(PF_ProgPtr ref, const PF_ParamDef *color_def, PF_Pi
 
 PF_Err SimHost::OpPixelFormat(const PF_EffectWorld *world, PF_PixelFormat *format) {
     constexpr const char *op = "PF_GetPixelFormat";
-    CheckSuite(PF_WORLD_SUITE_NAME, PF_WORLD_SUITE_VERSION, op);
+    CheckSuite(kPFWorldSuite, kPFWorldSuiteVersion2, op);
     const std::string args = WorldName(world);
     if (const Failure *failure = Planned(op)) {
         Note(op, args, failure->code, {}, true);
@@ -355,7 +373,7 @@ PF_Err SimHost::OpIterate(PixelDepth depth, PF_InData *in_data, int32_t progress
                           PF_EffectWorld *src, const PF_Rect *area, void *refcon, const void *pix_fn,
                           PF_EffectWorld *dst) {
     const char *suite = IterateSuiteName(depth);
-    CheckSuite(suite, PF_ITERATE_SUITE_VERSION, "iterate");
+    CheckSuite(suite, kPFIterate8SuiteVersion1, "iterate");  // version 1 of every depth
     const std::string args = std::string(DepthName(depth)) + ", " + std::to_string(progress_base) + ", " +
                              std::to_string(progress_final) + ", " + WorldName(src) + ", " +
                              (area == nullptr ? "null" : RectText(*area)) + ", " + WorldName(dst);

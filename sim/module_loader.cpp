@@ -62,7 +62,7 @@ LoadedModule::LoadedModule(const std::string &path) : path_(path) {
         CloseLibrary(library_);
         throw ModuleLoadError("module has no " PF_ENTRY_POINT_NAME " export: " + path);
     }
-    entry_ = reinterpret_cast<PF_EntryPointFunc>(symbol);
+    entry_ = reinterpret_cast<PF_FilterProc>(symbol);
 }
 
 LoadedModule::~LoadedModule() { CloseLibrary(library_); }

@@ -16,13 +16,13 @@ public:
     LoadedModule(const LoadedModule &) = delete;
     LoadedModule &operator=(const LoadedModule &) = delete;
 
-    PF_EntryPointFunc Entry() const noexcept { return entry_; }
+    PF_FilterProc Entry() const noexcept { return entry_; }
     const std::string &Path() const noexcept { return path_; }
 
 private:
     std::string path_;
     void *library_ = nullptr;
-    PF_EntryPointFunc entry_ = nullptr;
+    PF_FilterProc entry_ = nullptr;
 };
 
 }  // namespace tidalhalo::sim

@@ -2,6 +2,7 @@
 // into are in host_operations.cpp.
 #include "sim/sim_host.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -10,6 +11,9 @@
 
 namespace tidalhalo::sim {
 namespace {
+
+// The host application's four-letter code, as it reports it in appl_id.
+constexpr int32_t HOST_APPLICATION_ID = ('F' << 24) | ('X' << 16) | ('T' << 8) | 'C';
 
 int16_t BitDepthOf(PixelDepth depth) noexcept {
     switch (depth) {
@@ -65,8 +69,11 @@ SimHost::SimHost(const std::string &module_path, Strictness level) : module_(mod
     in_data_.inter = InteractTable();
     in_data_.utils = &utils_;
     in_data_.effect_ref = reinterpret_cast<PF_ProgPtr>(&effect_token_);
-    in_data_.version_major = 13;
-    in_data_.version_minor = 28;
+    in_data_.quality = PF_Quality_HI;
+    in_data_.version = PF_SpecVersion{13, 28};
+    in_data_.appl_id = HOST_APPLICATION_ID;
+    in_data_.field = PF_Field_FRAME;
+    in_data_.in_flags = PF_InFlag_NONE;
     in_data_.pica_basicP = &basic_;
     layer_param_.param_type = PF_Param_LAYER;
 }
@@ -94,6 +101,15 @@ void SimHost::RefreshInData() {
     in_data_.downsample_x = {settings_.downsample_x.num, settings_.downsample_x.den};
     in_data_.downsample_y = {settings_.downsample_y.num, settings_.downsample_y.den};
     in_data_.pixel_aspect_ratio = {settings_.pixel_aspect.num, settings_.pixel_aspect.den};
+    // The layer lasts to the end of the frame being rendered (as far as the 32-bit field reaches).
+    const int64_t layer_end = static_cast<int64_t>(in_data_.current_time) + in_data_.time_step;
+    in_data_.total_time = static_cast<int32_t>(std::min<int64_t>(layer_end, std::numeric_limits<int32_t>::max()));
+    in_data_.local_time_step = in_data_.time_step;
+    // The frame's own pixels: the layer as delivered, its origin at the frame's.
+    in_data_.extent_hint = PF_LRect{0, 0, layer_.width, layer_.height};
+    in_data_.output_origin_x = 0;
+    in_data_.output_origin_y = 0;
+    in_data_.num_params = 1 + static_cast<int32_t>(params_.Declared().size());
 }
 
 void SimHost::Run(PF_Cmd cmd, void *extra, PF_Err &result) {
@@ -184,7 +200,9 @@ PreRenderCall SimHost::NewPreRender() const noexcept {
 
 PF_Err SimHost::PreRender(PreRenderCall &call) {
     EndFrame();
-    PF_PreRenderInput input{call.request, call.bitdepth};
+    PF_PreRenderInput input{};
+    input.output_request = call.request;
+    input.bitdepth = call.bitdepth;
     PF_PreRenderCallbacks callbacks = PreRenderTable();
     PF_PreRenderExtra extra{&input, &call.output, &callbacks};
     Run(PF_Cmd_SMART_PRE_RENDER, &extra, call.result);
@@ -206,7 +224,10 @@ PF_Err SimHost::Render(RenderCall &call) {
     } current{*this};
     render_ = &call;
     output_world_ = nullptr;
-    PF_SmartRenderInput input{call.request, call.bitdepth, call.pre_render_data};
+    PF_SmartRenderInput input{};
+    input.output_request = call.request;
+    input.bitdepth = call.bitdepth;
+    input.pre_render_data = call.pre_render_data;
     PF_SmartRenderCallbacks callbacks = SmartRenderTable();
     PF_SmartRenderExtra extra{&input, &callbacks};
     Run(PF_Cmd_SMART_RENDER, &extra, call.result);

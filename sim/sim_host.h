@@ -108,12 +108,13 @@ public:
     PF_Err OpAddParam(PF_ProgPtr ref, int32_t index, PF_ParamDef *def);
     PF_Err OpCopy(PF_ProgPtr ref, PF_EffectWorld *src, PF_EffectWorld *dst, PF_Rect *src_r, PF_Rect *dst_r);
     int OpSprintf(char *buffer, const char *format, va_list args);
-    int OpStrcpy(char *destination, const char *source);
+    char *OpStrcpy(char *destination, const char *source);
     PF_Handle OpNewHandle(uint64_t size);
     void *OpLockHandle(PF_Handle handle);
     void OpUnlockHandle(PF_Handle handle);
     void OpDisposeHandle(PF_Handle handle);
     uint64_t OpHandleSize(PF_Handle handle);
+    PF_Err OpResizeHandle(uint64_t new_size, PF_Handle *handle);
     PF_Err OpFloatColor(PF_ProgPtr ref, const PF_ParamDef *color_def, PF_PixelFloat *out);
     PF_Err OpPixelFormat(const PF_EffectWorld *world, PF_PixelFormat *format);
     PF_Err OpIterate(PixelDepth depth, PF_InData *in_data, int32_t progress_base, int32_t progress_final,
@@ -123,6 +124,8 @@ public:
     PF_Err OpCheckoutLayerPixels(PF_ProgPtr ref, int32_t checkout_id, PF_EffectWorld **pixels);
     PF_Err OpCheckoutOutput(PF_ProgPtr ref, PF_EffectWorld **output);
     PF_Err OpCheckinLayerPixels(PF_ProgPtr ref, int32_t checkout_id);
+    // An entry the module must not call: recorded as a broken contract.
+    void OpRefused(const char *entry);
 
 private:
     // Runs one command with the host's blocks; result is written before a
@@ -147,7 +150,7 @@ private:
     SPBasicSuite basic_{};
     char effect_token_ = 0;  // its address is the effect_ref
     PF_ParamDef layer_param_{};
-    PF_ParamDef *param_list_[1] = {&layer_param_};
+    PF_ParamDef *param_list_[2] = {&layer_param_, nullptr};  // ends in null, as argv does
     PF_LayerDef command_output_{};
     SuiteRegistry suites_;
     ParamStore params_;

@@ -204,9 +204,10 @@ PF_Handle ThrowingNewHandle<std::bad_alloc>(uint64_t) {
 void NoUnlock(PF_Handle) {}
 uint64_t NoSize(PF_Handle) { return 0; }
 void *NoLock(PF_Handle) { return nullptr; }
+PF_Err NoResize(uint64_t, PF_Handle *) { return PF_Err_OUT_OF_MEMORY; }
 
 TEST_F(HostTest, RefusedSuiteRaisedInsideTheModuleArrivesAsItsCode) {
-    host->Inject(Failure{"AcquireSuite", PF_HANDLE_SUITE_NAME, 0, FailKind::RefuseNull, 99});
+    host->Inject(Failure{"AcquireSuite", kPFHandleSuite, 0, FailKind::RefuseNull, 99});
     PreRenderCall refused = host->NewPreRender();
     EXPECT_EQ(host->PreRender(refused), PF_Err_BAD_CALLBACK_PARAM);
 }
@@ -216,14 +217,15 @@ TEST_F(HostTest, EntryPointTurnsExceptionsIntoCodes) {
     GTEST_SKIP() << "a C++ exception cannot cross between the host's and the module's runtimes here";
 #endif
 
-    static const PF_HandleSuite2 out_of_memory{ThrowingNewHandle<std::bad_alloc>, NoLock, NoUnlock, NoUnlock,
-                                               NoSize};
-    host->Suites().Register(PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION, &out_of_memory);
+    static const PF_HandleSuite1 out_of_memory{ThrowingNewHandle<std::bad_alloc>, NoLock, NoUnlock, NoUnlock,
+                                               NoSize, NoResize};
+    host->Suites().Register(kPFHandleSuite, kPFHandleSuiteVersion1, &out_of_memory);
     PreRenderCall no_memory = host->NewPreRender();
     EXPECT_EQ(host->PreRender(no_memory), PF_Err_OUT_OF_MEMORY);
 
-    static const PF_HandleSuite2 failing{ThrowingNewHandle<std::runtime_error>, NoLock, NoUnlock, NoUnlock, NoSize};
-    host->Suites().Register(PF_HANDLE_SUITE_NAME, PF_HANDLE_SUITE_VERSION, &failing);
+    static const PF_HandleSuite1 failing{ThrowingNewHandle<std::runtime_error>, NoLock, NoUnlock, NoUnlock, NoSize,
+                                         NoResize};
+    host->Suites().Register(kPFHandleSuite, kPFHandleSuiteVersion1, &failing);
     PreRenderCall other = host->NewPreRender();
     EXPECT_EQ(host->PreRender(other), PF_Err_INTERNAL_STRUCT_DAMAGED);
 }

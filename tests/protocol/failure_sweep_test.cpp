@@ -53,9 +53,9 @@ const Expectation kExpected[] = {
     {PF_Cmd_SMART_RENDER, "checkout_output", Null, PF_Err_NONE},
     {PF_Cmd_SMART_RENDER, "copy", Code, PF_Err_INTERNAL_STRUCT_DAMAGED},  // made only without pre-render data
     // The world suite goes through the report helper, which looks only at the table.
-    {PF_Cmd_SMART_RENDER, "AcquireSuite", RefuseNull, PF_Err_BAD_CALLBACK_PARAM, PF_WORLD_SUITE_NAME, true},
-    {PF_Cmd_SMART_RENDER, "AcquireSuite", ZeroNullTable, PF_Err_BAD_CALLBACK_PARAM, PF_WORLD_SUITE_NAME, true},
-    {PF_Cmd_SMART_RENDER, "AcquireSuite", CodeWithTable, PF_Err_NONE, PF_WORLD_SUITE_NAME},
+    {PF_Cmd_SMART_RENDER, "AcquireSuite", RefuseNull, PF_Err_BAD_CALLBACK_PARAM, kPFWorldSuite, true},
+    {PF_Cmd_SMART_RENDER, "AcquireSuite", ZeroNullTable, PF_Err_BAD_CALLBACK_PARAM, kPFWorldSuite, true},
+    {PF_Cmd_SMART_RENDER, "AcquireSuite", CodeWithTable, PF_Err_NONE, kPFWorldSuite},
     {PF_Cmd_SMART_RENDER, "AcquireSuite", RefuseNull, PF_Err_BAD_CALLBACK_PARAM},
     {PF_Cmd_SMART_RENDER, "AcquireSuite", ZeroNullTable, PF_Err_BAD_CALLBACK_PARAM},
     {PF_Cmd_SMART_RENDER, "AcquireSuite", CodeWithTable, PF_Err_BAD_CALLBACK_PARAM},

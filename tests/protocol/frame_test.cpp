@@ -194,7 +194,7 @@ TEST_F(FrameTest, AnimatedRadiusIsTakenAtTheFramesTime) {
 }
 
 TEST_F(FrameTest, FailureArrivesAsRenderErrorWithTheMessage) {
-    renderer.Host().Inject(Failure{"AcquireSuite", PF_WORLD_SUITE_NAME, 0, FailKind::RefuseNull, 5});
+    renderer.Host().Inject(Failure{"AcquireSuite", kPFWorldSuite, 0, FailKind::RefuseNull, 5});
     const Image source = GradientLayer(PixelDepth::Eight, 8, 8);
     Image frame(PixelDepth::Eight, 8, 8);
     try {

@@ -133,8 +133,8 @@ TEST(ImageBuffer, CopiesOwnTheirPixels) {
 TEST(Contract, NamesTheCallThatBrokeIt) {
     ContractChecker contract(Strictness::Fail);
     contract.BeginCommand(PF_Cmd_SMART_RENDER);
-    contract.SuiteReleased(PF_HANDLE_SUITE_NAME, 2);
-    contract.SuiteAcquired(PF_WORLD_SUITE_NAME, 2);
+    contract.SuiteReleased(kPFHandleSuite, 2);
+    contract.SuiteAcquired(kPFWorldSuite, 2);
     contract.LayerCheckedOut(0);
     const std::vector<std::string> broken = contract.EndCommand();
     EXPECT_EQ(broken, (std::vector<std::string>{

@@ -95,8 +95,8 @@ PF_Err InvalidFormat(const PF_EffectWorld *, PF_PixelFormat *format) {
 }
 
 TEST_F(RenderTest, UnknownFormatIs516AfterReleaseAndCheckIn) {
-    static const PF_WorldSuite2 invalid{InvalidFormat};
-    host->Suites().Register(PF_WORLD_SUITE_NAME, PF_WORLD_SUITE_VERSION, &invalid);
+    static const PF_WorldSuite2 invalid{nullptr, nullptr, InvalidFormat};
+    host->Suites().Register(kPFWorldSuite, kPFWorldSuiteVersion2, &invalid);
     RenderCall render = Prepared();
     EXPECT_EQ(host->Render(render), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(host->OutData().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0);
@@ -158,7 +158,7 @@ TEST_F(RenderTest, MissingInputBufferDrawsNothingAndAsksNoFormat) {
 }
 
 TEST_F(RenderTest, RefusedIterateSuiteEndsTheRenderWith516AndGivesEverythingBack) {
-    host->Inject(Failure{"AcquireSuite", PF_ITERATE8_SUITE_NAME, 0, FailKind::RefuseNull, 9});
+    host->Inject(Failure{"AcquireSuite", kPFIterate8Suite, 0, FailKind::RefuseNull, 9});
     RenderCall render = Prepared();
     // At the strictest level any suite, layer or lock left open would throw.
     EXPECT_EQ(host->Render(render), PF_Err_BAD_CALLBACK_PARAM);

@@ -47,7 +47,7 @@ TEST_F(HostTest, FloatRenderReleasesHandleThenIterateFloatSuite) {
 
 TEST_F(HostTest, SuiteGivenWithZeroButNoTableIsMissing) {
     // Getter: the pre-render's handle suite.
-    host->Inject(Failure{"AcquireSuite", PF_HANDLE_SUITE_NAME, 0, FailKind::ZeroNullTable});
+    host->Inject(Failure{"AcquireSuite", kPFHandleSuite, 0, FailKind::ZeroNullTable});
     PreRenderCall pre = host->NewPreRender();
     EXPECT_EQ(host->PreRender(pre), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(pre.output.pre_render_data, nullptr);
@@ -57,7 +57,7 @@ TEST_F(HostTest, SuiteGivenWithZeroButNoTableIsMissing) {
     // Report helper: the render's world suite, with its message and flag.
     PreRenderCall good = host->NewPreRender();
     ASSERT_EQ(host->PreRender(good), PF_Err_NONE);
-    host->Inject(Failure{"AcquireSuite", PF_WORLD_SUITE_NAME, 0, FailKind::ZeroNullTable});
+    host->Inject(Failure{"AcquireSuite", kPFWorldSuite, 0, FailKind::ZeroNullTable});
     host->OutData().out_flags = 0x40;
     RenderCall render = host->NewRender(good);
     EXPECT_EQ(host->Render(render), PF_Err_BAD_CALLBACK_PARAM);
@@ -70,7 +70,7 @@ TEST_F(HostTest, SuiteGivenWithZeroButNoTableIsMissing) {
 }
 
 TEST_F(HostTest, SuiteRefusedWithATableStillIsMissingToTheGetters) {
-    host->Inject(Failure{"AcquireSuite", PF_COLOR_PARAM_SUITE_NAME, 0, FailKind::CodeWithTable, 33});
+    host->Inject(Failure{"AcquireSuite", kPFColorParamSuite, 0, FailKind::CodeWithTable, 33});
     PreRenderCall pre = host->NewPreRender();
     EXPECT_EQ(host->PreRender(pre), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(host->Log().Count("PF_GetFloatingPointColorFromColorDef"), 0);
@@ -79,7 +79,7 @@ TEST_F(HostTest, SuiteRefusedWithATableStillIsMissingToTheGetters) {
 TEST_F(HostTest, WorldSuiteRefusedWithATableIsUsedByTheReportHelper) {
     PreRenderCall pre = host->NewPreRender();
     ASSERT_EQ(host->PreRender(pre), PF_Err_NONE);
-    host->Inject(Failure{"AcquireSuite", PF_WORLD_SUITE_NAME, 0, FailKind::CodeWithTable, 33});
+    host->Inject(Failure{"AcquireSuite", kPFWorldSuite, 0, FailKind::CodeWithTable, 33});
     // The host does not count an acquisition it answered with an error, so
     // the use and the release that follow are reported.
     host->Contract().SetLevel(Strictness::Warn);
@@ -96,7 +96,7 @@ TEST_F(HostTest, WorldSuiteRefusedWithATableIsUsedByTheReportHelper) {
 TEST_F(HostTest, FailedWorldSuiteReleaseIsNotReported) {
     PreRenderCall pre = host->NewPreRender();
     ASSERT_EQ(host->PreRender(pre), PF_Err_NONE);
-    host->Inject(Failure{"ReleaseSuite", PF_WORLD_SUITE_NAME, 0, FailKind::Code, 77});
+    host->Inject(Failure{"ReleaseSuite", kPFWorldSuite, 0, FailKind::Code, 77});
     RenderCall render = host->NewRender(pre);
     EXPECT_EQ(host->Render(render), PF_Err_NONE);
     EXPECT_EQ(host->OutData().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0);
