@@ -4,6 +4,7 @@ const RingPlan &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &inf
     RingPlanCache &cache = thread.plan_cache;
     cache.plan = MakeRingPlan(info);
     cache.record = &info;
+    cache.frame = RingFrameCount();
     cache.x = x;
     cache.y = y;
     return cache.plan;

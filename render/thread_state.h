@@ -4,6 +4,7 @@
 // them takes a lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "render/ring_plan.h"
@@ -21,6 +22,7 @@
 
 struct RingPlanCache {
     const RingRenderInfo *record = nullptr;  // the record the plan was made for
+    uint32_t frame = 0;                      // RingFrameCount() when it was made
     int64_t x = 0;                           // the last pixel shaded with it
     int32_t y = 0;
     RingPlan plan{};
@@ -61,18 +63,34 @@ inline thread_local RingThreadState thread_state;
 inline RingThreadState &CurrentRingThreadState() noexcept { return ring_thread_detail::thread_state; }
 #endif
 
+// Counts the renders that have started an iteration. A host may give the
+// next frame's record the memory of the last one and go on along a row where
+// a thread left off; the count tells the threads that the record they kept
+// a plan for has been written since. One relaxed load per pixel.
+namespace ring_thread_detail {
+inline std::atomic<uint32_t> frame_count{0};
+}  // namespace ring_thread_detail
+
+inline uint32_t RingFrameCount() noexcept {
+    return ring_thread_detail::frame_count.load(std::memory_order_relaxed);
+}
+
+// Called by the render after it has written the record and before the
+// iteration starts; the host's start of the iteration orders the write.
+inline void BeginRingFrame() noexcept { ring_thread_detail::frame_count.fetch_add(1, std::memory_order_relaxed); }
+
 // Makes the thread's plan for the record, as of pixel (x, y). Out of line:
 // a row pays for it once, at its first pixel.
 const RingPlan &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x, int32_t y) noexcept;
 
 // The plan when this call is the next pixel of the row the thread is
-// shading with the same record, past the row's first pixel; otherwise null,
-// and the caller renews the plan. The record is read-only while a row is
-// being shaded, so a kept plan is never stale.
+// shading with the same record in the same frame, past the row's first
+// pixel; otherwise null, and the caller renews the plan. The record is
+// read-only while a frame is being shaded, so a kept plan is never stale.
 inline const RingPlan *ContinuedRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
                                          int32_t y) noexcept {
     RingPlanCache &cache = thread.plan_cache;
-    if (cache.record != &info || cache.y != y || cache.x + 1 != x || x == 0) {
+    if (cache.record != &info || cache.y != y || cache.x + 1 != x || x == 0 || cache.frame != RingFrameCount()) {
         return nullptr;
     }
     cache.x = x;

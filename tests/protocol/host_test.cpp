@@ -1,8 +1,12 @@
 // Our host's own pieces where a fault would hide a module fault: values
 // over time, the point handed over at a downsample, the iteration, and the
 // contract messages.
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -176,6 +180,106 @@ TEST(Downsample, SamplesTheNearestFullResolutionPixel) {
     EXPECT_EQ(half.PixelAt<PF_Pixel16>(2, 1)->red, 24);
     EXPECT_EQ(half.PixelAt<PF_Pixel16>(1, 0)->red, 2);
     EXPECT_THROW(DownsampleNearest(full.View(), {3, 2}, {1, 1}), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace tidalhalo::sim::testing
+
+namespace tidalhalo::sim::testing {
+namespace {
+
+// Every slot of a callback table holds a function: a module that calls one
+// the host did not mean for it meets a refusal, not a null pointer.
+struct Gap {
+    std::size_t from, to;  // bytes that hold no function
+};
+
+template <class Table>
+void ExpectEverySlotFilled(const Table &table, const char *what, std::initializer_list<Gap> gaps = {}) {
+    static_assert(sizeof(Table) % sizeof(void *) == 0);
+    void *slots[sizeof(Table) / sizeof(void *)];
+    std::memcpy(slots, &table, sizeof table);
+    for (std::size_t i = 0; i < std::size(slots); ++i) {
+        const std::size_t offset = i * sizeof(void *);
+        if (std::none_of(gaps.begin(), gaps.end(), [&](Gap gap) { return offset >= gap.from && offset < gap.to; })) {
+            EXPECT_NE(slots[i], nullptr) << what << " slot at offset " << offset;
+        }
+    }
+}
+
+TEST_F(HostTest, EveryTableAndSuiteEntryIsFilled) {
+    // The interaction block ends in reserved pointers; the util block has a
+    // retired slot, and it and its ANSI block each end in a 32-bit field.
+    ExpectEverySlotFilled(host->InData().inter, "inter",
+                          {{offsetof(PF_InteractCallbacks, reserved_str), sizeof(PF_InteractCallbacks)}});
+    constexpr std::size_t ansi = offsetof(PF_UtilCallbacks, ansi);
+    ExpectEverySlotFilled(*host->InData().utils, "utils",
+                          {{offsetof(PF_UtilCallbacks, get_batch_func_is_deprecated),
+                            offsetof(PF_UtilCallbacks, end_sampling)},
+                           {ansi + offsetof(PF_ANSICallbacks, ansi_procs), ansi + sizeof(PF_ANSICallbacks)},
+                           {offsetof(PF_UtilCallbacks, reserved), sizeof(PF_UtilCallbacks)}});
+    ExpectEverySlotFilled(*host->InData().pica_basicP, "basic suite");
+    const auto suite = [&](const char *name, int32_t version) { return host->Suites().Find(name, version); };
+    ExpectEverySlotFilled(*static_cast<const PF_HandleSuite1 *>(suite(kPFHandleSuite, kPFHandleSuiteVersion1)),
+                          "handle suite");
+    ExpectEverySlotFilled(*static_cast<const PF_WorldSuite2 *>(suite(kPFWorldSuite, kPFWorldSuiteVersion2)),
+                          "world suite");
+    ExpectEverySlotFilled(*static_cast<const PF_Iterate8Suite1 *>(suite(kPFIterate8Suite, kPFIterate8SuiteVersion1)),
+                          "iterate8 suite");
+    ExpectEverySlotFilled(
+        *static_cast<const PF_Iterate16Suite1 *>(suite(kPFIterate16Suite, kPFIterate16SuiteVersion2)),
+        "iterate16 suite");
+    ExpectEverySlotFilled(
+        *static_cast<const PF_IterateFloatSuite1 *>(suite(kPFIterateFloatSuite, kPFIterateFloatSuiteVersion1)),
+        "iterateFloat suite");
+}
+
+TEST(HostBlocks, InDataCarriesWhatTheHostFillsIn) {
+    SimHost host(ModulePath(), Strictness::Fail);
+    ASSERT_EQ(host.GlobalSetup(), PF_Err_NONE);
+    ASSERT_EQ(host.ParamsSetup(), PF_Err_NONE);
+    const Image layer = GradientLayer(PixelDepth::Eight, 30, 20);
+    host.SetLayer(layer.View());
+    host.Settings().downsample_x = {1, 2};
+    host.Settings().pixel_aspect = {10, 11};
+    PreRenderCall pre = host.NewPreRender();
+    ASSERT_EQ(host.PreRender(pre), PF_Err_NONE);
+    const PF_InData &in = host.InData();
+    EXPECT_EQ(in.version.major, 13);
+    EXPECT_EQ(in.quality, PF_Quality_HI);
+    EXPECT_EQ(in.field, PF_Field_FRAME);
+    EXPECT_EQ(in.num_params, RING_NUM_PARAMS);
+    EXPECT_EQ(in.width, 60);
+    EXPECT_EQ(in.height, 20);
+    EXPECT_EQ(in.extent_hint.right, 30);
+    EXPECT_EQ(in.extent_hint.bottom, 20);
+    EXPECT_EQ(in.downsample_x.den, 2u);
+    EXPECT_EQ(in.pixel_aspect_ratio.num, 10);
+    EXPECT_EQ(in.appl_id, 0x46585443);
+    EXPECT_EQ(in.in_flags, PF_InFlag_NONE);
+}
+
+// Stray calls are answered, recorded under the entry's name, and at the
+// strictest level end the command with a contract violation naming them.
+TEST(HostBlocks, StrayCallsAreRefusedAndNamed) {
+    SimHost lenient(TIDALHALO_STRAY_CALLS_PATH, Strictness::Warn);
+    EXPECT_EQ(lenient.Command(PF_Cmd_EVENT), PF_Err_NONE);
+    EXPECT_STREQ(lenient.OutData().return_msg, "515 515 0 0 515 515");
+    const std::vector<std::string> &broken = lenient.Contract().Violations();
+    for (const char *entry : {"inter.progress", "utils.app", "utils.ansi.cos", "utils.host_get_handle_size",
+                              "utils.host_dispose_handle", "SPBasicSuite.IsEqual", "PF World Suite.PF_NewWorld"}) {
+        EXPECT_TRUE(std::any_of(broken.begin(), broken.end(),
+                                [&](const std::string &text) { return text.rfind(entry, 0) == 0; }))
+            << entry;
+    }
+
+    SimHost strict(TIDALHALO_STRAY_CALLS_PATH, Strictness::Fail);
+    try {
+        strict.Command(PF_Cmd_EVENT);
+        ADD_FAILURE() << "no contract violation";
+    } catch (const ContractViolation &violation) {
+        EXPECT_NE(std::string(violation.what()).find("inter.progress"), std::string::npos) << violation.what();
+    }
 }
 
 }  // namespace
