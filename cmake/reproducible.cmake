@@ -3,10 +3,12 @@
 # source or build folder in what the compiler writes, and no link time in the
 # Windows images (the linker stamps one into every PE header unless told not to).
 # The build folder is mapped after the source folder because it lies inside it
-# with the presets, and the last matching map wins.
+# with the presets, and the last matching map wins. Builds with debug
+# information keep the real folders, for the debugger to find the sources.
+set(_tidalhalo_shipped_code "$<AND:$<COMPILE_LANGUAGE:C,CXX>,$<CONFIG:Release,MinSizeRel>>")
 add_compile_options(
-  "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=>"
-  "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=>")
+  "$<${_tidalhalo_shipped_code}:-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=>"
+  "$<${_tidalhalo_shipped_code}:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=>")
 if(WIN32)
   add_link_options(LINKER:--no-insert-timestamp)
 endif()
