@@ -52,6 +52,26 @@ for text in "$win/README.txt" "$linux/README.txt"; do
 done
 grep -q $'\r$' "$win/LICENSE" || fail "$win/LICENSE has no Windows line ends"
 
+# Every Debian package the unpacked files load a library from is one README.txt lists.
+owner() {
+  local file found
+  for file in "$1" "$(readlink -f "$1")" "/usr$1" "${1#/usr}"; do
+    found=$(dpkg-query -S "$file" 2>/dev/null | head -1 | cut -d: -f1 || true)
+    if [ -n "$found" ]; then
+      echo "$found"
+      return
+    fi
+  done
+  echo "(no package)"
+}
+for binary in "$linux"/tidalhalo "$linux"/*.so; do
+  for library in $(ldd "$binary" | awk '$2 == "=>" { print $3 }'); do
+    package=$(owner "$library")
+    grep -qw -- "$package" "$linux/README.txt" ||
+      fail "$(basename "$binary") loads $library from package $package, which README.txt does not list"
+  done
+done
+
 echo "release-check: the unpacked tool renders the test card"
 # From another folder, so that nothing is found through the working folder.
 (cd "$check" && env -u LD_LIBRARY_PATH "$linux/tidalhalo" info) >"$check/info.txt" ||
