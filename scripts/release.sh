@@ -77,7 +77,8 @@ readme() {
   if ((${#frei0r[@]})); then frei0r_text="$src/docs/release/README-frei0r.txt"; fi
   awk -v version="$version" -v insert="$frei0r_text" '
     /^@FREI0R@$/ { while ((getline line < insert) > 0) print line; next }
-    { gsub(/@VERSION@/, version); print }' "$src/docs/release/README.txt"
+    /^=+$/ { gsub(/./, "=", title); print title; next }
+    { gsub(/@VERSION@/, version); print; title = $0 }' "$src/docs/release/README.txt"
 }
 # The Windows texts get CRLF line ends, and README.txt a UTF-8 mark, so that
 # any Windows editor shows them as written.
