@@ -20,8 +20,11 @@ fail() {
 }
 
 bash scripts/release.sh
-version="$(cmake -P cmake/version.cmake)-$(git rev-parse --short=7 HEAD)"
-zip_file="$root/dist/Kv_Tidalhalo-$version-win64.zip"
+zip_file=$(echo "$root"/dist/Kv_Tidalhalo-*-win64.zip)
+version=${zip_file##*/Kv_Tidalhalo-}
+version=${version%-win64.zip}
+[[ "$version" == "$(cmake -P cmake/version.cmake)-$(git rev-parse --short=7 HEAD)" ]] ||
+  fail "the release is named $version; expected the module's version and the commit"
 tar_file="$root/dist/tidalhalo-$version-linux-x86_64.tar.gz"
 
 echo "release-check: contents"

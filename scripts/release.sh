@@ -31,7 +31,6 @@ jobs="${TIDALHALO_JOBS:-2}"
 bash scripts/setup.sh --packages-only >&2
 
 commit=$(git rev-parse --short=7 HEAD)
-version="$(cmake -P cmake/version.cmake)-$commit"
 # Every file in the archives carries the commit's time.
 epoch=$(git log -1 --format=%ct HEAD)
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
@@ -45,6 +44,7 @@ fi
 rm -rf "$work/src" "$work/stage"
 mkdir -p "$work/src"
 git archive --format=tar HEAD | tar -x -C "$work/src"
+version="$(cmake -P "$work/src/cmake/version.cmake")-$commit"
 
 echo "release: building $version in $work"
 src="$work/src"
@@ -60,7 +60,7 @@ windows="$src/build/windows"
   fi
   cmake --preset windows -DTIDALHALO_TESTS=OFF >/dev/null
   cmake --build --preset windows -j "$jobs" --target Kv_Tidalhalo
-) >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; echo "release: build failed; log: $work/build.log" >&2; exit 1; }
+) >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; echo "release: build failed (--work DIR keeps its log)" >&2; exit 1; }
 
 frei0r=()
 if [ -f "$native/frei0r/tidalhalo.so" ]; then
