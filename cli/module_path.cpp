@@ -11,16 +11,17 @@ std::string DefaultModulePath() {
     constexpr const char *kFileName = "Kv_Tidalhalo.so";
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const std::filesystem::path here = exe.parent_path();
-        for (const std::filesystem::path &candidate :
-             {here / kFileName, here.parent_path() / kFileName, here.parent_path() / "lib" / kFileName}) {
-            if (std::filesystem::is_regular_file(candidate, error)) {
-                return candidate.string();
-            }
+    if (error) {
+        return kFileName;
+    }
+    const std::filesystem::path here = exe.parent_path();
+    for (const std::filesystem::path &candidate :
+         {here / kFileName, here.parent_path() / kFileName, here.parent_path() / "lib" / kFileName}) {
+        if (std::filesystem::is_regular_file(candidate, error)) {
+            return candidate.string();
         }
     }
-    return TIDALHALO_BUILT_MODULE;
+    return (here / kFileName).string();
 }
 
 bool IsWindowsModule(const std::string &path) {

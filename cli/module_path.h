@@ -5,10 +5,12 @@
 
 namespace tidalhalo::cli {
 
-// The native module built beside the tool: looked for next to the
-// executable and one folder up (the build tree's layout), then at the
-// path the build recorded. Returns the first that exists, or the build's
-// path when none does, so the error names where it was expected.
+// The native module beside the tool: looked for next to the executable
+// (an unpacked release), one folder up (the build tree's layout) and in
+// ../lib. Returns the first that exists, or the place next to the
+// executable when none does, so the error names where it was expected.
+// No path of the build is recorded in the tool, so that the same commit
+// builds to the same bytes in any folder.
 std::string DefaultModulePath();
 
 // True when the file starts like a Windows PE image ("MZ").

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs (only those missing), then
-# configures and builds the native module, host, tool and tests.
+# configures and builds the native module, host, tool and tests; with
+# --packages-only it stops after the packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64
   clang libclang-rt-14-dev llvm
+  zip unzip
 )
 missing=()
 for package in "${packages[@]}"; do
@@ -26,5 +28,8 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
 fi
 
+if [ "${1:-}" = "--packages-only" ]; then
+  exit 0
+fi
 cmake --preset native
 cmake --build --preset native

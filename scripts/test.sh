@@ -2,7 +2,8 @@
 # Sets everything up and runs every test: the native tests; the whole suite
 # again under ASan and UBSan and the multithreaded renders under TSan; each
 # fuzzer for a bounded time (TIDALHALO_FUZZ_SECONDS, 30 by default); then the
-# checks of the Windows module and the tests under Wine.
+# checks of the Windows module and the tests under Wine; last the release,
+# built twice in two folders and checked as a user would unpack it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -15,3 +16,4 @@ bash scripts/fuzz.sh
 if [ -f scripts/windows.sh ]; then
   bash scripts/windows.sh
 fi
+bash scripts/release-check.sh

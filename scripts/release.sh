@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Builds a release of the committed tree and writes it to dist/:
+#   Kv_Tidalhalo-<version>-win64.zip         the .aex, README.txt, LICENSE, THIRD-PARTY.md
+#   tidalhalo-<version>-linux-x86_64.tar.gz  the tool, the native module (and the frei0r
+#                                            filter when the tree builds one), the same texts
+#   SHA256SUMS                               of both
+# <version> is the module's own version (entry/identity.h) and the commit,
+# e.g. 2.0-1a2b3c4. The build starts from a fresh export of HEAD, so nothing
+# uncommitted and nothing built before gets in, and both archives are
+# reproducible: the same commit gives the same bytes in any folder.
+#
+#   bash scripts/release.sh [--out DIR] [--work DIR]
+#
+# --out writes the archives to DIR instead of dist/; --work builds in DIR
+# (kept afterwards) instead of a temporary folder. TIDALHALO_JOBS sets the
+# build's parallel jobs (2 by default).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out="$root/dist"
+work=""
+while (($#)); do
+  case "$1" in
+    --out) out=$(realpath -m "$2"); shift 2 ;;
+    --work) work=$(realpath -m "$2"); shift 2 ;;
+    *) echo "release: unknown argument $1 (use --out DIR, --work DIR)" >&2; exit 2 ;;
+  esac
+done
+jobs="${TIDALHALO_JOBS:-2}"
+
+bash scripts/setup.sh --packages-only >&2
+
+commit=$(git rev-parse --short=7 HEAD)
+# Every file in the archives carries the commit's time.
+epoch=$(git log -1 --format=%ct HEAD)
+if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+  echo "release: the working tree has uncommitted changes; they are left out (building $commit)" >&2
+fi
+
+if [ -z "$work" ]; then
+  work=$(mktemp -d "${TMPDIR:-/tmp}/tidalhalo-release.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+fi
+rm -rf "$work/src" "$work/stage"
+mkdir -p "$work/src"
+git archive --format=tar HEAD | tar -x -C "$work/src"
+version="$(cmake -P "$work/src/cmake/version.cmake")-$commit"
+
+echo "release: building $version in $work"
+src="$work/src"
+native="$src/build/native"
+windows="$src/build/windows"
+(
+  cd "$src"
+  cmake --preset native -DTIDALHALO_TESTS=OFF >/dev/null
+  cmake --build --preset native -j "$jobs" --target Kv_Tidalhalo tidalhalo
+  # The frei0r filter's folder, when the tree has one, builds whatever it holds.
+  if [ -f "$native/frei0r/Makefile" ]; then
+    make -C "$native/frei0r" -j "$jobs" --no-print-directory
+  fi
+  cmake --preset windows -DTIDALHALO_TESTS=OFF >/dev/null
+  cmake --build --preset windows -j "$jobs" --target Kv_Tidalhalo
+) >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; echo "release: build failed (--work DIR keeps its log)" >&2; exit 1; }
+
+frei0r=()
+if [ -f "$native/frei0r/tidalhalo.so" ]; then
+  frei0r=(frei0r/tidalhalo.so)
+fi
+
+# No archive without a notice for every library its files link.
+python3 "$src/tests/release/check_notices.py" "$src/THIRD-PARTY.md" \
+  --build "$native" Kv_Tidalhalo.so cli/tidalhalo "${frei0r[@]}" --build "$windows" Kv_Tidalhalo.aex
+
+# README.txt for this version; the frei0r paragraph only beside the filter.
+readme() {
+  local frei0r_text=/dev/null
+  if ((${#frei0r[@]})); then frei0r_text="$src/docs/release/README-frei0r.txt"; fi
+  awk -v version="$version" -v insert="$frei0r_text" '
+    /^@FREI0R@$/ { while ((getline line < insert) > 0) print line; next }
+    /^=+$/ { gsub(/./, "=", title); print title; next }
+    { gsub(/@VERSION@/, version); print; title = $0 }' "$src/docs/release/README.txt"
+}
+# The Windows texts get CRLF line ends, and README.txt a UTF-8 mark, so that
+# any Windows editor shows them as written.
+crlf() { sed 's/$/\r/'; }
+
+win_name="Kv_Tidalhalo-$version-win64"
+linux_name="tidalhalo-$version-linux-x86_64"
+stage="$work/stage"
+mkdir -p "$stage/$win_name" "$stage/$linux_name"
+
+install -m 0644 "$windows/Kv_Tidalhalo.aex" "$stage/$win_name/"
+{ printf '\357\273\277'; readme | crlf; } >"$stage/$win_name/README.txt"
+crlf <"$src/LICENSE" >"$stage/$win_name/LICENSE"
+crlf <"$src/THIRD-PARTY.md" >"$stage/$win_name/THIRD-PARTY.md"
+
+install -m 0755 "$native/cli/tidalhalo" "$native/Kv_Tidalhalo.so" "$stage/$linux_name/"
+if ((${#frei0r[@]})); then
+  install -m 0755 "$native/frei0r/tidalhalo.so" "$stage/$linux_name/"
+fi
+readme >"$stage/$linux_name/README.txt"
+install -m 0644 "$src/LICENSE" "$src/THIRD-PARTY.md" "$stage/$linux_name/"
+
+chmod 0644 "$stage/$win_name"/* "$stage/$linux_name"/{README.txt,LICENSE,THIRD-PARTY.md}
+chmod 0755 "$stage/$win_name" "$stage/$linux_name"
+find "$stage" -exec touch -h -d "@$epoch" {} +
+
+mkdir -p "$out"
+rm -f "$out"/Kv_Tidalhalo-*-win64.zip "$out"/tidalhalo-*-linux-x86_64.tar.gz "$out/SHA256SUMS"
+(
+  cd "$stage"
+  # zip stores local times: the same in every time zone only under one.
+  find "$win_name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$out/$win_name.zip" -@
+  tar --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner --format=gnu \
+    -cf - "$linux_name" | gzip -9 -n >"$out/$linux_name.tar.gz"
+)
+(cd "$out" && sha256sum "$win_name.zip" "$linux_name.tar.gz" >SHA256SUMS)
+
+echo "release: $out/$win_name.zip"
+echo "release: $out/$linux_name.tar.gz"
+echo "release: $out/SHA256SUMS"
