@@ -27,13 +27,15 @@ struct FilterInstance {
 
 }  // namespace
 
+// frei0r.h declares these functions without noexcept, and a definition must
+// match its declaration; each body calls only what cannot throw.
 #define FILTER_EXPORT extern "C" __attribute__((visibility("default")))
 
-FILTER_EXPORT int f0r_init() noexcept { return 1; }
+FILTER_EXPORT int f0r_init() { return 1; }
 
-FILTER_EXPORT void f0r_deinit() noexcept {}
+FILTER_EXPORT void f0r_deinit() {}
 
-FILTER_EXPORT void f0r_get_plugin_info(f0r_plugin_info_t *info) noexcept {
+FILTER_EXPORT void f0r_get_plugin_info(f0r_plugin_info_t *info) {
     if (info == nullptr) {
         return;
     }
@@ -48,7 +50,7 @@ FILTER_EXPORT void f0r_get_plugin_info(f0r_plugin_info_t *info) noexcept {
     info->explanation = "A soft coloured ring around a point, blended with the frame";
 }
 
-FILTER_EXPORT void f0r_get_param_info(f0r_param_info_t *info, int param_index) noexcept {
+FILTER_EXPORT void f0r_get_param_info(f0r_param_info_t *info, int param_index) {
     if (info != nullptr) {
         DescribeFilterParam(param_index, *info);
     }
@@ -56,7 +58,7 @@ FILTER_EXPORT void f0r_get_param_info(f0r_param_info_t *info, int param_index) n
 
 // Any size the pixel functions' 32-bit coordinates can reach, not only the
 // multiples of 8 that frei0r names: hosts pass odd sizes too.
-FILTER_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int height) noexcept {
+FILTER_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
     constexpr auto limit = static_cast<unsigned int>(std::numeric_limits<int32_t>::max());
     if (width == 0 || height == 0 || width > limit || height > limit) {
         return nullptr;
@@ -64,22 +66,22 @@ FILTER_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int heig
     return new (std::nothrow) FilterInstance{width, height, FilterThreadsFromEnvironment(), DefaultFilterValues()};
 }
 
-FILTER_EXPORT void f0r_destruct(f0r_instance_t instance) noexcept { delete static_cast<FilterInstance *>(instance); }
+FILTER_EXPORT void f0r_destruct(f0r_instance_t instance) { delete static_cast<FilterInstance *>(instance); }
 
-FILTER_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) noexcept {
+FILTER_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
     if (instance != nullptr) {
         auto &filter = *static_cast<FilterInstance *>(instance);
         SetFilterParam(filter.values, param_index, param, filter.width, filter.height);
     }
 }
 
-FILTER_EXPORT void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) noexcept {
+FILTER_EXPORT void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
     if (instance != nullptr) {
         GetFilterParam(static_cast<FilterInstance *>(instance)->values, param_index, param);
     }
 }
 
-FILTER_EXPORT void f0r_update(f0r_instance_t instance, double, const uint32_t *inframe, uint32_t *outframe) noexcept {
+FILTER_EXPORT void f0r_update(f0r_instance_t instance, double, const uint32_t *inframe, uint32_t *outframe) {
     if (instance == nullptr) {
         return;
     }
@@ -90,6 +92,6 @@ FILTER_EXPORT void f0r_update(f0r_instance_t instance, double, const uint32_t *i
 }
 
 FILTER_EXPORT void f0r_update2(f0r_instance_t instance, double time, const uint32_t *inframe1, const uint32_t *,
-                               const uint32_t *, uint32_t *outframe) noexcept {
+                               const uint32_t *, uint32_t *outframe) {
     f0r_update(instance, time, inframe1, outframe);
 }
