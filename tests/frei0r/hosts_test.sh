@@ -53,13 +53,25 @@ melt_profile() {
     sample_aspect_num=1 sample_aspect_den=1 display_aspect_num=16 display_aspect_den=9 colorspace=709 >card.profile
 }
 
+# melt reports no failure in its status, so its output is looked for. On a
+# busy machine melt now and then ends without writing the frame, or never
+# ends, with the filter or without it (a race of its own); a frame that the
+# filter keeps it from making is missing on every try.
+melt_frame() {  # the filter's properties
+  for _ in 1 2 3 4 5; do
+    rm -f melt_*.png
+    timeout -k 5 60 melt -silent -profile card.profile card.png out=0 -filter frei0r.tidalhalo "$@" \
+      -consumer avformat:melt_%d.png vcodec=png pix_fmt=rgba real_time=0 terminate_on_pause=1 >melt.log 2>&1 || true
+    if [ -f melt_1.png ]; then
+      return 0
+    fi
+  done
+  return 1
+}
+
 melt_case() {  # the filter's properties before the blend, the tool's options
   for mode in "${modes[@]}"; do
-    rm -f melt_*.png
-    # melt reports no failure in its status, so its output is checked.
-    melt -silent -profile card.profile card.png out=0 -filter frei0r.tidalhalo $1 blend="$mode" \
-      -consumer avformat:melt_%d.png vcodec=png pix_fmt=rgba >melt.log 2>&1 || true
-    if [ ! -f melt_1.png ]; then
+    if ! melt_frame $1 blend="$mode"; then
       echo "MISSING: melt $1 blend=$mode wrote no frame"; cat melt.log
       failures=$((failures + 1))
       continue
