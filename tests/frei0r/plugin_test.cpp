@@ -6,7 +6,9 @@
 #include <cstring>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -290,6 +292,35 @@ TEST(Frei0rPlugin, FramesDoNotDependOnTheNumberOfThreads) {
         EXPECT_EQ(render("0", blend), alone) << blend;
         EXPECT_EQ(render("many", blend), alone) << blend;
     }
+}
+
+// Hosts such as melt run several instances at once, each on its own thread;
+// frei0r allows that, and the instances share nothing but the module.
+TEST(Frei0rPlugin, InstancesRenderAtTheSameTimeAsTheyDoAlone) {
+    constexpr unsigned kWidth = 301, kHeight = 257;
+    const std::vector<uint8_t> picture = NoisePicture(kWidth, kHeight, 3);
+    const char *const blends[] = {"add", "stencil-multiply-alpha"};
+    std::vector<std::unique_ptr<FilterInstance>> instances;
+    std::vector<std::vector<uint8_t>> alone;
+    for (int i = 0; i < 2; ++i) {
+        instances.push_back(std::make_unique<FilterInstance>(Filter(), kWidth, kHeight));
+        instances.back()->SetDouble(kScatter, 0.3 + 0.5 * i);
+        instances.back()->SetDouble(kRadius, 0.05 + 0.04 * i);
+        instances.back()->SetString(kBlend, blends[i]);
+        alone.push_back(instances.back()->Render(picture));
+    }
+    std::vector<std::vector<uint8_t>> together(2);
+    std::thread other([&] {
+        for (int round = 0; round < 4; ++round) {
+            together[1] = instances[1]->Render(picture);
+        }
+    });
+    for (int round = 0; round < 4; ++round) {
+        together[0] = instances[0]->Render(picture);
+    }
+    other.join();
+    EXPECT_EQ(together[0], alone[0]);
+    EXPECT_EQ(together[1], alone[1]);
 }
 
 }  // namespace
