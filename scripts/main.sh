@@ -17,3 +17,4 @@ else
 fi
 echo "main: native module: $PWD/build/native/Kv_Tidalhalo.so"
 echo "main: Windows module: $aex"
+echo "main: frei0r filter: $PWD/build/native/frei0r/tidalhalo.so"

@@ -13,6 +13,7 @@ packages=(
   wine wine64
   clang libclang-rt-14-dev llvm
   zip unzip
+  frei0r-plugins-dev ffmpeg melt
 )
 missing=()
 for package in "${packages[@]}"; do

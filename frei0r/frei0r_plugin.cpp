@@ -1,0 +1,100 @@
+// The frei0r face of the effect: a filter plug-in that ffmpeg, MLT and
+// GStreamer load by its file name. It fills the same render record as the
+// pre-render and shades with the same 8-bit pixel function as the module.
+#include <cstdint>
+#include <limits>
+#include <new>
+
+// frei0r.h declares its functions for C without saying so to C++.
+extern "C" {
+#include <frei0r.h>
+}
+
+#include "frei0r/filter_frame.h"
+#include "frei0r/filter_params.h"
+#include "render/thread_state.h"
+
+namespace {
+
+constexpr int FILTER_MAJOR_VERSION = 2;
+constexpr int FILTER_MINOR_VERSION = 0;
+
+struct FilterInstance {
+    uint32_t width;
+    uint32_t height;
+    unsigned threads;  // as asked for; FilterThreadCount decides per frame
+    FilterValues values;
+};
+
+}  // namespace
+
+// frei0r.h declares these functions without noexcept, and a definition must
+// match its declaration; each body calls only what cannot throw.
+#define FILTER_EXPORT extern "C" __attribute__((visibility("default")))
+
+FILTER_EXPORT int f0r_init() { return 1; }
+
+FILTER_EXPORT void f0r_deinit() {}
+
+FILTER_EXPORT void f0r_get_plugin_info(f0r_plugin_info_t *info) {
+    if (info == nullptr) {
+        return;
+    }
+    info->name = "tidalhalo";
+    info->author = "Kv_Tidalhalo";
+    info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
+    info->color_model = F0R_COLOR_MODEL_RGBA8888;
+    info->frei0r_version = FREI0R_MAJOR_VERSION;
+    info->major_version = FILTER_MAJOR_VERSION;
+    info->minor_version = FILTER_MINOR_VERSION;
+    info->num_params = FILTER_NUM_PARAMS;
+    info->explanation = "A soft coloured ring around a point, blended with the frame";
+}
+
+FILTER_EXPORT void f0r_get_param_info(f0r_param_info_t *info, int param_index) {
+    if (info != nullptr) {
+        DescribeFilterParam(param_index, *info);
+    }
+}
+
+// Any size the pixel functions' 32-bit coordinates can reach, not only the
+// multiples of 8 that frei0r names: hosts pass odd sizes too.
+FILTER_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
+    constexpr auto limit = static_cast<unsigned int>(std::numeric_limits<int32_t>::max());
+    if (width == 0 || height == 0 || width > limit || height > limit) {
+        return nullptr;
+    }
+    return new (std::nothrow) FilterInstance{width, height, FilterThreadsFromEnvironment(), DefaultFilterValues()};
+}
+
+FILTER_EXPORT void f0r_destruct(f0r_instance_t instance) { delete static_cast<FilterInstance *>(instance); }
+
+FILTER_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
+    if (instance != nullptr) {
+        auto &filter = *static_cast<FilterInstance *>(instance);
+        SetFilterParam(filter.values, param_index, param, filter.width, filter.height);
+    }
+}
+
+FILTER_EXPORT void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
+    if (instance != nullptr) {
+        GetFilterParam(static_cast<FilterInstance *>(instance)->values, param_index, param);
+    }
+}
+
+FILTER_EXPORT void f0r_update(f0r_instance_t instance, double, const uint32_t *inframe, uint32_t *outframe) {
+    if (instance == nullptr) {
+        return;
+    }
+    const auto &filter = *static_cast<const FilterInstance *>(instance);
+    const RingRenderInfo info = FilterRenderInfo(filter.values, filter.width, filter.height);
+    // The record may lie where the last frame's did; no thread may go on with that one's plan.
+    BeginRingFrame();
+    ShadeFilterFrame(info, filter.width, filter.height, reinterpret_cast<const uint8_t *>(inframe),
+                     reinterpret_cast<uint8_t *>(outframe), filter.threads);
+}
+
+FILTER_EXPORT void f0r_update2(f0r_instance_t instance, double time, const uint32_t *inframe1, const uint32_t *,
+                               const uint32_t *, uint32_t *outframe) {
+    f0r_update(instance, time, inframe1, outframe);
+}

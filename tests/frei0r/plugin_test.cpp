@@ -1,0 +1,327 @@
+// The filter as a frei0r host sees it: what it declares, how it reads and
+// reports its parameters, what it makes of hostile values, and frames that
+// must not depend on how its rows are shared among threads.
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tests/frei0r/filter_loader.h"
+
+namespace tidalhalo::test {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+const Frei0rFilter &Filter() {
+    static const Frei0rFilter filter;
+    return filter;
+}
+
+// The pixel at (x, y) of an RGBA frame.
+std::array<int, 4> Pixel(const std::vector<uint8_t> &rgba, unsigned width, unsigned x, unsigned y) {
+    const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 4;
+    return {rgba[at], rgba[at + 1], rgba[at + 2], rgba[at + 3]};
+}
+
+TEST(Frei0rPlugin, DeclaresAnRgbaFilterWithTenParameters) {
+    f0r_plugin_info_t info{};
+    Filter().get_plugin_info(&info);
+    EXPECT_STREQ(info.name, "tidalhalo");
+    EXPECT_EQ(info.plugin_type, F0R_PLUGIN_TYPE_FILTER);
+    EXPECT_EQ(info.color_model, F0R_COLOR_MODEL_RGBA8888);
+    EXPECT_EQ(info.frei0r_version, 1);
+    EXPECT_EQ(info.major_version, 2);
+    EXPECT_EQ(info.num_params, 10);
+    EXPECT_NE(info.author, nullptr);
+    EXPECT_NE(info.explanation, nullptr);
+    Filter().get_plugin_info(nullptr);
+}
+
+TEST(Frei0rPlugin, ParametersComeInTheirOrderWithTheirTypes) {
+    const std::pair<const char *, int> expected[] = {
+        {"center", F0R_PARAM_POSITION}, {"radius", F0R_PARAM_DOUBLE}, {"feather", F0R_PARAM_DOUBLE},
+        {"expand", F0R_PARAM_DOUBLE},   {"opacity", F0R_PARAM_DOUBLE}, {"scatter", F0R_PARAM_DOUBLE},
+        {"color1", F0R_PARAM_COLOR},    {"color2", F0R_PARAM_COLOR},   {"smooth", F0R_PARAM_BOOL},
+        {"blend", F0R_PARAM_STRING}};
+    for (int index = 0; index < kNumParams; ++index) {
+        f0r_param_info_t info{};
+        Filter().get_param_info(&info, index);
+        EXPECT_STREQ(info.name, expected[index].first) << index;
+        EXPECT_EQ(info.type, expected[index].second) << index;
+        EXPECT_NE(info.explanation, nullptr) << index;
+    }
+    for (int index : {-1, 10, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+        f0r_param_info_t info{"untouched", 77, nullptr};
+        Filter().get_param_info(&info, index);
+        EXPECT_STREQ(info.name, "untouched") << index;
+        EXPECT_EQ(info.type, 77) << index;
+    }
+    Filter().get_param_info(nullptr, 0);
+}
+
+TEST(Frei0rPlugin, NewInstanceHoldsTheDefaults) {
+    const FilterInstance instance(Filter(), 64, 48);
+    EXPECT_EQ(instance.GetPosition(kCenter).x, 0.5);
+    EXPECT_EQ(instance.GetPosition(kCenter).y, 0.5);
+    EXPECT_EQ(instance.GetDouble(kRadius), 0.1);
+    EXPECT_EQ(instance.GetDouble(kFeather), 0.003);
+    EXPECT_EQ(instance.GetDouble(kExpand), 0.5);
+    EXPECT_EQ(instance.GetDouble(kOpacity), 1.0);
+    EXPECT_EQ(instance.GetDouble(kScatter), 0.0);
+    const f0r_param_color_t white = instance.GetColor(kColor1);
+    EXPECT_EQ(white.r, 1.0f);
+    EXPECT_EQ(white.g, 1.0f);
+    EXPECT_EQ(white.b, 1.0f);
+    const f0r_param_color_t azure = instance.GetColor(kColor2);  // #007FFF
+    EXPECT_EQ(azure.r, 0.0f);
+    EXPECT_EQ(std::lround(azure.g * 255.0), 127);
+    EXPECT_EQ(azure.b, 1.0f);
+    EXPECT_EQ(instance.GetDouble(kSmooth), 1.0);
+    EXPECT_EQ(instance.GetString(kBlend), "none");
+}
+
+TEST(Frei0rPlugin, ValuesReadBackAsSetWithinTheirRanges) {
+    const FilterInstance instance(Filter(), 100, 50);
+    instance.SetPosition(kCenter, 0.25, -0.5);
+    instance.SetDouble(kRadius, 2.5);
+    instance.SetDouble(kFeather, 0.04);
+    instance.SetDouble(kExpand, 0.3);
+    instance.SetDouble(kOpacity, 0.6);
+    instance.SetDouble(kScatter, 0.75);
+    instance.SetColor(kColor1, 1.0f, 0.5f, 0.0f);
+    instance.SetColor(kColor2, 0.25f, 0.0f, 1.0f);
+    instance.SetDouble(kSmooth, 0.0);
+    instance.SetString(kBlend, "stencil-multiply-alpha");
+    EXPECT_EQ(instance.GetPosition(kCenter).x, 0.25);
+    EXPECT_EQ(instance.GetPosition(kCenter).y, -0.5);
+    EXPECT_EQ(instance.GetDouble(kRadius), 2.5);
+    EXPECT_EQ(instance.GetDouble(kFeather), 0.04);
+    EXPECT_EQ(instance.GetDouble(kExpand), 0.3);
+    EXPECT_EQ(instance.GetDouble(kOpacity), 0.6);
+    EXPECT_EQ(instance.GetDouble(kScatter), 0.75);
+    EXPECT_EQ(instance.GetColor(kColor1).g, 0.5f);
+    EXPECT_EQ(instance.GetColor(kColor2).r, 0.25f);
+    EXPECT_EQ(instance.GetDouble(kSmooth), 0.0);
+    EXPECT_EQ(instance.GetString(kBlend), "stencil-multiply-alpha");
+}
+
+TEST(Frei0rPlugin, BlendIsReadByTheToolsNamesOrNumbersAndOtherwiseDefaults) {
+    const FilterInstance instance(Filter(), 8, 8);
+    const std::pair<const char *, const char *> cases[] = {
+        {"normal", "normal"}, {"add", "add"}, {"stencil-multiply", "stencil-multiply"}, {"4", "stencil-multiply"},
+        {"1", "none"},        {"5", "stencil-multiply-alpha"}, {"", "none"},         {"Normal", "none"},
+        {"add ", "none"},     {"0", "none"},   {"6", "none"},  {"55", "none"},      {"stencil", "none"}};
+    for (const auto &[text, mode] : cases) {
+        instance.SetString(kBlend, "add");
+        instance.SetString(kBlend, text);
+        EXPECT_EQ(instance.GetString(kBlend), mode) << '"' << text << '"';
+    }
+    instance.SetString(kBlend, "add");
+    instance.SetString(kBlend, nullptr);
+    EXPECT_EQ(instance.GetString(kBlend), "none");
+    instance.SetString(kBlend, std::string(100000, 'x').c_str());
+    EXPECT_EQ(instance.GetString(kBlend), "none");
+}
+
+TEST(Frei0rPlugin, OutOfRangeValuesAreClampedAndNaNGivesTheDefault) {
+    const FilterInstance instance(Filter(), 1000, 10);
+    const std::pair<int, double> maxima[] = {
+        {kRadius, 10.0}, {kFeather, 10.0}, {kExpand, 1.0}, {kOpacity, 1.0}, {kScatter, 1.0}};
+    const double defaults[] = {0, 0.1, 0.003, 0.5, 1.0, 0.0};
+    for (const auto &[index, maximum] : maxima) {
+        instance.SetDouble(index, 1e9);
+        EXPECT_EQ(instance.GetDouble(index), maximum) << index;
+        instance.SetDouble(index, kInf);
+        EXPECT_EQ(instance.GetDouble(index), maximum) << index;
+        instance.SetDouble(index, -0.5);
+        EXPECT_EQ(instance.GetDouble(index), 0.0) << index;
+        instance.SetDouble(index, -kInf);
+        EXPECT_EQ(instance.GetDouble(index), 0.0) << index;
+        instance.SetDouble(index, kNaN);
+        EXPECT_EQ(instance.GetDouble(index), defaults[index]) << index;
+    }
+
+    instance.SetColor(kColor1, 7.0f, -3.0f, std::nanf(""));
+    EXPECT_EQ(instance.GetColor(kColor1).r, 1.0f);
+    EXPECT_EQ(instance.GetColor(kColor1).g, 0.0f);
+    EXPECT_EQ(instance.GetColor(kColor1).b, 1.0f);  // white's blue
+    instance.SetColor(kColor2, std::nanf(""), std::nanf(""), -std::numeric_limits<float>::infinity());
+    EXPECT_EQ(instance.GetColor(kColor2).r, 0.0f);
+    EXPECT_EQ(std::lround(instance.GetColor(kColor2).g * 255.0), 127);
+    EXPECT_EQ(instance.GetColor(kColor2).b, 0.0f);
+
+    // A bool is true above one half.
+    const std::pair<double, double> flags[] = {{0.5, 0.0}, {0.51, 1.0}, {-7.0, 0.0}, {1e300, 1.0}, {kNaN, 1.0}};
+    for (const auto &[given, read] : flags) {
+        instance.SetDouble(kSmooth, 0.0);
+        instance.SetDouble(kSmooth, given);
+        EXPECT_EQ(instance.GetDouble(kSmooth), read) << given;
+    }
+
+    // The centre stays within what a 16.16 point holds: 32767 pixels each way.
+    instance.SetPosition(kCenter, 1e300, -kInf);
+    EXPECT_EQ(instance.GetPosition(kCenter).x, 32.767);
+    EXPECT_EQ(instance.GetPosition(kCenter).y, -3276.7);
+    instance.SetPosition(kCenter, kNaN, 0.125);
+    EXPECT_EQ(instance.GetPosition(kCenter).x, 0.5);
+    EXPECT_EQ(instance.GetPosition(kCenter).y, 0.125);
+}
+
+TEST(Frei0rPlugin, HostileCallsChangeNothingAndReachNoMemory) {
+    const FilterInstance instance(Filter(), 3, 5);
+    instance.SetDouble(kRadius, 0.004);
+    for (int index : {-1, 10, 99, std::numeric_limits<int>::min()}) {
+        double value = 0.7;
+        Filter().set_param_value(instance.Get(), &value, index);
+        EXPECT_EQ(instance.GetDouble(index), -12345.0) << index;  // nothing written
+    }
+    for (int index = 0; index < kNumParams; ++index) {
+        Filter().set_param_value(instance.Get(), nullptr, index);
+        Filter().get_param_value(instance.Get(), nullptr, index);
+    }
+    EXPECT_EQ(instance.GetDouble(kRadius), 0.004);
+
+    double value = 0.5;
+    Filter().set_param_value(nullptr, &value, kRadius);
+    Filter().get_param_value(nullptr, &value, kRadius);
+    EXPECT_EQ(value, 0.5);
+    uint32_t frame[15] = {};
+    Filter().update(nullptr, 0.0, frame, frame);
+    Filter().update(instance.Get(), 0.0, nullptr, frame);
+    Filter().update(instance.Get(), 0.0, frame, nullptr);
+    Filter().destruct(nullptr);
+
+    EXPECT_EQ(Filter().construct(0, 10), nullptr);
+    EXPECT_EQ(Filter().construct(10, 0), nullptr);
+    EXPECT_EQ(Filter().construct(std::numeric_limits<unsigned>::max(), 1), nullptr);
+    EXPECT_EQ(Filter().construct(1, 2147483648u), nullptr);
+}
+
+// Every extreme at once, on frames of one pixel and of odd sizes: the
+// sanitized build of this test catches any access outside the frames.
+TEST(Frei0rPlugin, ExtremeValuesRenderTinyAndOddFrames) {
+    const std::pair<unsigned, unsigned> sizes[] = {{1, 1}, {1, 7}, {7, 1}, {5, 3}, {13, 11}};
+    for (const auto &[width, height] : sizes) {
+        const FilterInstance instance(Filter(), width, height);
+        const std::vector<uint8_t> picture = NoisePicture(width, height, width * 31 + height);
+        for (const char *blend : {"none", "normal", "add", "stencil-multiply", "stencil-multiply-alpha"}) {
+            instance.SetString(kBlend, blend);
+            for (double extreme : {0.0, 1e-300, 1.0, 1e300, kNaN, -kInf}) {
+                instance.SetPosition(kCenter, extreme, -extreme);
+                for (int index = kRadius; index <= kScatter; ++index) {
+                    instance.SetDouble(index, extreme);
+                }
+                instance.SetDouble(kSmooth, extreme);
+                const std::vector<uint8_t> out = instance.Render(picture);
+                ASSERT_EQ(out.size(), picture.size());
+            }
+        }
+    }
+}
+
+// Default ring on a 400 x 400 frame: centre (200, 200), radius 100, mode
+// "none". Far from the ring the pixel is colour 2 with alpha 0, on the ring
+// colour 1 fully opaque: red, green, blue, alpha in memory order.
+TEST(Frei0rPlugin, FramesAreRgbaWithAlphaLast) {
+    const FilterInstance instance(Filter(), 400, 400);
+    const std::vector<uint8_t> out = instance.Render(NoisePicture(400, 400, 5));
+    EXPECT_EQ(Pixel(out, 400, 0, 0), (std::array<int, 4>{0, 127, 255, 0}));
+    EXPECT_EQ(Pixel(out, 400, 300, 200), (std::array<int, 4>{255, 255, 255, 255}));
+    EXPECT_EQ(Pixel(out, 400, 200, 100), (std::array<int, 4>{255, 255, 255, 255}));
+
+    // Normal over an opaque picture keeps it away from the ring.
+    instance.SetString(kBlend, "normal");
+    std::vector<uint8_t> opaque(400 * 400 * 4);
+    for (std::size_t i = 0; i < opaque.size(); i += 4) {
+        opaque[i] = 10;
+        opaque[i + 1] = 20;
+        opaque[i + 2] = 30;
+        opaque[i + 3] = 255;
+    }
+    EXPECT_EQ(Pixel(instance.Render(opaque), 400, 5, 395), (std::array<int, 4>{10, 20, 30, 255}));
+}
+
+TEST(Frei0rPlugin, ShadingInPlaceGivesTheSameFrame) {
+    const FilterInstance instance(Filter(), 97, 61);
+    instance.SetString(kBlend, "add");
+    instance.SetDouble(kRadius, 0.03);
+    instance.SetDouble(kFeather, 0.01);
+    instance.SetDouble(kScatter, 0.4);
+    const std::vector<uint8_t> picture = NoisePicture(97, 61, 9);
+    std::vector<uint32_t> frame(97 * 61);
+    std::memcpy(frame.data(), picture.data(), picture.size());
+    Filter().update(instance.Get(), 0.0, frame.data(), frame.data());
+    EXPECT_EQ(std::memcmp(frame.data(), instance.Render(picture).data(), picture.size()), 0);
+
+    // update2 is the same filter, its second and third inputs unused.
+    std::vector<uint32_t> in(frame.size()), out(frame.size());
+    std::memcpy(in.data(), picture.data(), picture.size());
+    Filter().update2(instance.Get(), 0.0, in.data(), nullptr, nullptr, out.data());
+    EXPECT_EQ(std::memcmp(out.data(), frame.data(), picture.size()), 0);
+}
+
+// Rows are shared among threads in bands; each row reseeds its noise at
+// x = 0, so any number of threads gives the frame one thread gives. Also
+// run under ThreadSanitizer.
+TEST(Frei0rPlugin, FramesDoNotDependOnTheNumberOfThreads) {
+    constexpr unsigned kWidth = 640, kHeight = 483;
+    const std::vector<uint8_t> picture = NoisePicture(kWidth, kHeight, 77);
+    const auto render = [&](const char *threads, const char *blend) {
+        setenv("TIDALHALO_THREADS", threads, 1);
+        const FilterInstance instance(Filter(), kWidth, kHeight);
+        unsetenv("TIDALHALO_THREADS");
+        instance.SetPosition(kCenter, 0.4, 0.55);
+        instance.SetDouble(kRadius, 0.15);
+        instance.SetDouble(kFeather, 0.06);
+        instance.SetDouble(kScatter, 0.8);
+        instance.SetString(kBlend, blend);
+        return instance.Render(picture);
+    };
+    for (const char *blend : {"none", "normal", "add", "stencil-multiply", "stencil-multiply-alpha"}) {
+        const std::vector<uint8_t> alone = render("1", blend);
+        EXPECT_EQ(render("4", blend), alone) << blend;
+        EXPECT_EQ(render("3", blend), alone) << blend;
+        EXPECT_EQ(render("0", blend), alone) << blend;
+        EXPECT_EQ(render("many", blend), alone) << blend;
+    }
+}
+
+// Hosts such as melt run several instances at once, each on its own thread;
+// frei0r allows that, and the instances share nothing but the module.
+TEST(Frei0rPlugin, InstancesRenderAtTheSameTimeAsTheyDoAlone) {
+    constexpr unsigned kWidth = 301, kHeight = 257;
+    const std::vector<uint8_t> picture = NoisePicture(kWidth, kHeight, 3);
+    const char *const blends[] = {"add", "stencil-multiply-alpha"};
+    std::vector<std::unique_ptr<FilterInstance>> instances;
+    std::vector<std::vector<uint8_t>> alone;
+    for (int i = 0; i < 2; ++i) {
+        instances.push_back(std::make_unique<FilterInstance>(Filter(), kWidth, kHeight));
+        instances.back()->SetDouble(kScatter, 0.3 + 0.5 * i);
+        instances.back()->SetDouble(kRadius, 0.05 + 0.04 * i);
+        instances.back()->SetString(kBlend, blends[i]);
+        alone.push_back(instances.back()->Render(picture));
+    }
+    std::vector<std::vector<uint8_t>> together(2);
+    std::thread other([&] {
+        for (int round = 0; round < 4; ++round) {
+            together[1] = instances[1]->Render(picture);
+        }
+    });
+    for (int round = 0; round < 4; ++round) {
+        together[0] = instances[0]->Render(picture);
+    }
+    other.join();
+    EXPECT_EQ(together[0], alone[0]);
+    EXPECT_EQ(together[1], alone[1]);
+}
+
+}  // namespace
+}  // namespace tidalhalo::test

@@ -1,0 +1,117 @@
+// The filter against the tool: the same picture and the same values through
+// f0r_update and through "tidalhalo render --depth 8" (the module driven by
+// our host) give the same bytes, in every blend mode, with scatter and
+// smoothing, at several sizes including one pixel and odd ones.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/cli/pictures.h"
+#include "tests/cli/tool_runner.h"
+#include "tests/frei0r/filter_loader.h"
+
+namespace tidalhalo::test {
+namespace {
+
+struct FilterSetting {
+    double center_x, center_y;
+    double radius_of_side;  // the radius as a share of the frame's shorter side
+    double feather, expand, opacity, scatter;
+    f0r_param_color_t color1, color2;
+    bool smooth;
+};
+
+const FilterSetting kSettings[] = {
+    // The defaults but for the radius.
+    {0.5, 0.5, 0.3, 0.003, 0.5, 1.0, 0.0, {1.0f, 1.0f, 1.0f}, {0.0f, 127.0f / 255.0f, 1.0f}, true},
+    // Scatter with smoothing, off centre, not fully opaque.
+    {0.3, 0.65, 0.35, 0.0071, 0.8, 0.7, 0.6, {1.0f, 0.5f, 0.0f}, {0.0f, 0.0f, 1.0f}, true},
+    // Scatter at its maximum without smoothing, a disc with a hard edge;
+    // colours that are no whole multiple of 1/255.
+    {0.55, 0.45, 0.4, 0.0, 1.0, 0.93, 1.0, {0.2f, 0.9f, 0.4f}, {1.0f, 0.1f, 0.5f}, false},
+    // Centre outside the frame, a ring wider than it.
+    {-0.2, 1.3, 1.1, 0.09, 0.35, 0.5, 0.05, {0.7f, 0.6f, 0.2f}, {0.1f, 0.3f, 0.9f}, true},
+};
+
+const char *const kBlends[] = {"none", "normal", "add", "stencil-multiply", "stencil-multiply-alpha"};
+
+std::string Number(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+std::string HexColor(const f0r_param_color_t &color) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02lX%02lX%02lX", std::lround(color.r * 255.0), std::lround(color.g * 255.0),
+                  std::lround(color.b * 255.0));
+    return text;
+}
+
+const Frei0rFilter &Filter() {
+    static const Frei0rFilter filter;
+    return filter;
+}
+
+void ExpectSameAsTool(unsigned width, unsigned height) {
+    Scratch scratch;
+    const std::vector<uint8_t> picture = NoisePicture(width, height, width * 7 + height);
+    WritePngFile(scratch.Path("in.png"), static_cast<int>(width), static_cast<int>(height), 6, 8,
+                 std::vector<uint16_t>(picture.begin(), picture.end()));
+    const FilterInstance instance(Filter(), width, height);
+    const double side = width < height ? width : height;
+
+    for (const FilterSetting &setting : kSettings) {
+        const double radius = setting.radius_of_side * side / 1000.0;
+        instance.SetPosition(kCenter, setting.center_x, setting.center_y);
+        instance.SetDouble(kRadius, radius);
+        instance.SetDouble(kFeather, setting.feather);
+        instance.SetDouble(kExpand, setting.expand);
+        instance.SetDouble(kOpacity, setting.opacity);
+        instance.SetDouble(kScatter, setting.scatter);
+        instance.SetColor(kColor1, setting.color1.r, setting.color1.g, setting.color1.b);
+        instance.SetColor(kColor2, setting.color2.r, setting.color2.g, setting.color2.b);
+        instance.SetDouble(kSmooth, setting.smooth ? 1.0 : 0.0);
+        const std::string values =
+            " --center=" + Number(setting.center_x * width) + "," + Number(setting.center_y * height) +
+            " --radius=" + Number(radius * 1000.0) + " --feather=" + Number(setting.feather * 1000.0) +
+            " --expand=" + Number(setting.expand * 100.0) + " --opacity=" + Number(setting.opacity * 100.0) +
+            " --scatter=" + Number(setting.scatter * 512.0) + " '--color1=" + HexColor(setting.color1) +
+            "' '--color2=" + HexColor(setting.color2) + "'" + (setting.smooth ? " --smooth" : " --no-smooth");
+
+        for (const char *blend : kBlends) {
+            instance.SetString(kBlend, blend);
+            const std::vector<uint8_t> frame = instance.Render(picture, 0x5A);
+            const std::string args = "render in.png --depth=8 --threads=2 -o out.png --blend=" + std::string(blend) + values;
+            const ToolResult result = scratch.Run(args);
+            ASSERT_EQ(result.status, 0) << args << "\n" << result.err;
+            const Picture tool = ReadPicture(scratch.Path("out.png"));
+            ASSERT_EQ(tool.bits, 8);
+            ASSERT_EQ(tool.samples.size(), frame.size());
+            std::size_t differing = 0, first = frame.size();
+            for (std::size_t i = 0; i < frame.size(); ++i) {
+                if (tool.samples[i] != static_cast<double>(frame[i])) {
+                    differing += 1;
+                    first = first < i ? first : i;
+                }
+            }
+            EXPECT_EQ(differing, 0u) << width << "x" << height << " " << args << "\nfirst at pixel " << first / 4
+                                     << " channel " << first % 4 << ": filter " << int(frame[first]) << ", tool "
+                                     << tool.samples[first];
+        }
+    }
+}
+
+TEST(Frei0rMatchesTool, OnePixel) { ExpectSameAsTool(1, 1); }
+TEST(Frei0rMatchesTool, OddSmallFrame) { ExpectSameAsTool(7, 5); }
+TEST(Frei0rMatchesTool, OneRowAndOneColumn) {
+    ExpectSameAsTool(31, 1);
+    ExpectSameAsTool(1, 23);
+}
+TEST(Frei0rMatchesTool, OddFrame) { ExpectSameAsTool(203, 117); }
+TEST(Frei0rMatchesTool, FrameSplitAmongThreads) { ExpectSameAsTool(512, 288); }
+
+}  // namespace
+}  // namespace tidalhalo::test
