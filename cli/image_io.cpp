@@ -99,12 +99,12 @@ sim::PixelDepth NaturalDepthOf(const std::string &path) {
     return head[24] == 16 ? sim::PixelDepth::Sixteen : sim::PixelDepth::Eight;
 }
 
-void WriteImage(const std::string &path, const sim::ImageView &image) {
+void WriteImage(const std::string &path, const sim::ImageView &image, const PngWriting &png) {
     const FileFormat format = OutputFormatOf(path);
     AtomicFile file(path);
     try {
         if (format == FileFormat::Png) {
-            WritePng(file.TempPath(), image);
+            WritePng(file.TempPath(), image, png);
         } else {
             WriteExr(file.TempPath(), image);
         }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/png_io.h"
 #include "sim/image.h"
 
 namespace tidalhalo::cli {
@@ -25,6 +26,7 @@ sim::PixelDepth NaturalDepthOf(const std::string &path);
 
 // Writes the whole file under a temporary name and renames it into place,
 // so an existing file is replaced only by a complete one.
-void WriteImage(const std::string &path, const sim::ImageView &image);
+// PNG files are written as png says.
+void WriteImage(const std::string &path, const sim::ImageView &image, const PngWriting &png = {});
 
 }  // namespace tidalhalo::cli

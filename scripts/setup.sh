@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(
   g++ cmake make pkg-config python3
   googletest libgtest-dev libbenchmark-dev
-  libpng-dev libspng-dev libopenexr-dev
+  libpng-dev libspng-dev libopenexr-dev zlib1g-dev libisal-dev libdeflate-dev imagemagick
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64
   clang libclang-rt-14-dev llvm
