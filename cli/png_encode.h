@@ -1,8 +1,10 @@
 // PNG files encoded on every core: the rows are cut into bands of about
-// the same size, each band is filtered and deflated on its own, and the
-// bands are joined into one zlib stream at byte-aligned flush points, with
-// the Adler-32 checksums of the bands combined. The bands depend on the
-// picture alone, so the file is the same for any number of threads.
+// the same size and each band is filtered on its own. Either each band is
+// deflated on its own too and the bands are joined into one zlib stream at
+// byte-aligned flush points, with their Adler-32 checksums combined, or the
+// filtered rows are deflated as one stream (see png_encode.cpp for which).
+// The bands depend on the picture alone, so the file is the same for any
+// number of threads.
 #pragma once
 
 #include <cstddef>

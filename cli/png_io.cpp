@@ -278,18 +278,4 @@ std::vector<uint8_t> EncodePngImage(const sim::ImageView &image, const PngWritin
     return EncodeAs<PF_PixelFloat>(image, writing);
 }
 
-void WritePng(const std::string &path, const sim::ImageView &image, const PngWriting &writing) {
-    std::vector<uint8_t> file;
-    try {
-        file = EncodePngImage(image, writing);
-    } catch (const std::runtime_error &e) {
-        throw CliError(path, std::string("cannot write: ") + e.what());
-    }
-    FilePtr out = Open(path, "wb");
-    const bool written = std::fwrite(file.data(), 1, file.size(), out.get()) == file.size();
-    if (std::fclose(out.release()) != 0 || !written) {
-        throw CliError(path, std::strerror(errno));
-    }
-}
-
 }  // namespace tidalhalo::cli

@@ -34,7 +34,4 @@ struct PngWriting {
 // every pixel is opaque, since the alpha channel would say nothing.
 std::vector<uint8_t> EncodePngImage(const sim::ImageView &image, const PngWriting &writing);
 
-// Writes EncodePngImage's file.
-void WritePng(const std::string &path, const sim::ImageView &image, const PngWriting &writing);
-
 }  // namespace tidalhalo::cli

@@ -110,8 +110,11 @@ int RunRender(const Options &options) {
     };
     Progress progress(int64_t{frames.last} - frames.first + 1);
     const PngWriting png{options.compression, options.threads};
-    stages.write = [&](int32_t frame, const sim::Image &image) {
-        WriteImage(FrameFileName(output, frame), image.View(), png);
+    stages.encode = [&](int32_t frame, const sim::Image &image) {
+        return EncodeImage(FrameFileName(output, frame), image.View(), png);
+    };
+    stages.commit = [&](int32_t frame, const sim::Image &image, const std::vector<uint8_t> &encoded) {
+        CommitImage(FrameFileName(output, frame), image.View(), encoded);
         progress.Done(frame);
     };
     RunFrames(frames.first, frames.last, stages);

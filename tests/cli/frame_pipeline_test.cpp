@@ -21,7 +21,8 @@ struct Recorder {
     std::mutex mutex;
     std::vector<int32_t> written;
 
-    cli::FrameStages Stages(int32_t fail_load = -1, int32_t fail_render = -1, int32_t fail_write = -1) {
+    cli::FrameStages Stages(int32_t fail_load = -1, int32_t fail_render = -1, int32_t fail_encode = -1,
+                           int32_t fail_write = -1) {
         cli::FrameStages stages;
         stages.load = [=, this](int32_t frame) {
             if (frame == fail_load) {
@@ -43,13 +44,18 @@ struct Recorder {
             out.PixelAt<PF_Pixel>(0, 0)->green = static_cast<uint8_t>(frame);
             return out;
         };
-        stages.write = [=, this](int32_t frame, const sim::Image &image) {
+        stages.encode = [=](int32_t frame, const sim::Image &image) {
+            if (frame == fail_encode) {
+                throw std::runtime_error("encode");
+            }
+            const PF_Pixel p = *image.PixelAt<PF_Pixel>(0, 0);
+            return std::vector<uint8_t>{p.red, p.green};
+        };
+        stages.commit = [=, this](int32_t frame, const sim::Image &, const std::vector<uint8_t> &encoded) {
             if (frame == fail_write) {
                 throw std::runtime_error("write");
             }
-            const PF_Pixel p = *image.PixelAt<PF_Pixel>(0, 0);
-            ASSERT_EQ(p.red, static_cast<uint8_t>(frame));
-            ASSERT_EQ(p.green, static_cast<uint8_t>(frame));
+            ASSERT_EQ(encoded, (std::vector<uint8_t>{static_cast<uint8_t>(frame), static_cast<uint8_t>(frame)}));
             const std::lock_guard<std::mutex> lock(mutex);
             written.push_back(frame);
         };
@@ -83,8 +89,8 @@ TEST(FramePipeline, WritesEveryFrameInOrderWithFewInFlight) {
     Recorder recorder;
     cli::RunFrames(10, 209, recorder.Stages());
     EXPECT_EQ(recorder.written, Frames(10, 209));
-    // One waiting and one in hand at each of the two queues, one rendering.
-    EXPECT_LE(recorder.most_ahead, 5);
+    // Two reading, one waiting, one rendering, one waiting, two encoding.
+    EXPECT_LE(recorder.most_ahead, 7);
 }
 
 TEST(FramePipeline, TheLastFrameMayBeTheLargestNumber) {
@@ -106,14 +112,19 @@ TEST(FramePipeline, AFailureStopsTheRangeWhereOneByOneWould) {
     }
     {
         Recorder recorder;
-        EXPECT_EQ(FailureOf(0, 99, recorder.Stages(-1, -1, 30)), "write");
+        EXPECT_EQ(FailureOf(0, 99, recorder.Stages(-1, -1, 30)), "encode");
         EXPECT_EQ(recorder.written, Frames(0, 29));
-        EXPECT_LE(recorder.rendered, 34);  // the range stopped soon after
+    }
+    {
+        Recorder recorder;
+        EXPECT_EQ(FailureOf(0, 99, recorder.Stages(-1, -1, -1, 30)), "write");
+        EXPECT_EQ(recorder.written, Frames(0, 29));
+        EXPECT_LE(recorder.rendered, 36);  // the range stopped soon after
     }
     {
         // A write failing before a later render fails is the one reported.
         Recorder recorder;
-        EXPECT_EQ(FailureOf(0, 99, recorder.Stages(-1, 3, 2)), "write");
+        EXPECT_EQ(FailureOf(0, 99, recorder.Stages(-1, 3, -1, 2)), "write");
         EXPECT_EQ(recorder.written, Frames(0, 1));
     }
 }
