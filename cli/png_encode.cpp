@@ -40,14 +40,13 @@ uint8_t Paeth(int a, int b, int c) noexcept {
     return static_cast<uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
 }
 
-// Writes the filter byte and the filtered row. The row above the first one
-// is all zeros, so every filter is valid on every row. The filter is
-// chosen outside the loops, which the compiler then vectorises.
+// Writes the filter byte and the filtered row; above the first row lies a
+// row of zeros. The filter is chosen outside the loops, which the compiler
+// then vectorises.
 void FilterRow(PngFilter filter, const uint8_t *row, const uint8_t *above, std::size_t bytes, std::size_t bpp,
                uint8_t *out) noexcept {
     *out++ = filter;
-    static const std::vector<uint8_t> kNoRow(std::size_t{32767} * 8, 0);  // the widest row
-    const uint8_t *up = above != nullptr ? above : kNoRow.data();
+    const uint8_t *up = above;
     const std::size_t head = std::min(bpp, bytes);
     switch (filter) {
     case kFilterNone:
@@ -124,11 +123,12 @@ void FilterBand(const PngRaster &raster, const Band &band, bool every_row, uint8
     const std::size_t bpp = static_cast<std::size_t>(raster.channels * raster.bit_depth / 8);
     const std::size_t bytes = RowBytes(raster);
     std::vector<uint8_t> trial;
+    const std::vector<uint8_t> zeros(band.first_row == 0 ? bytes : 0);
     PngFilter filter = kFilterNone;
     for (uint32_t r = 0; r < band.rows; ++r) {
         const std::size_t y = std::size_t{band.first_row} + r;
         const uint8_t *row = raster.rows + y * bytes;
-        const uint8_t *above = y > 0 ? row - bytes : nullptr;
+        const uint8_t *above = y > 0 ? row - bytes : zeros.data();
         if (r == 0 || every_row) {
             filter = BestFilter(row, above, bytes, bpp, trial);
         }

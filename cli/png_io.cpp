@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 #include <type_traits>
 #include <vector>
 
@@ -209,21 +208,28 @@ std::array<uint16_t, 4> FileSamples(const Pixel &p) noexcept {
     }
 }
 
-constexpr int32_t kConvertRows = 64;  // rows converted by one piece of work
+// Calls row(y) for every row, on threads taking 64 rows at a time.
+template <class Row>
+void ForEachRow(const sim::ImageView &image, unsigned threads, const Row &row) {
+    constexpr int32_t kRowsAtATime = 64;
+    ParallelFor(static_cast<std::size_t>((image.height + kRowsAtATime - 1) / kRowsAtATime), threads,
+                [&](std::size_t piece) {
+                    const int32_t first = static_cast<int32_t>(piece) * kRowsAtATime;
+                    for (int32_t y = first; y < std::min(image.height, first + kRowsAtATime); ++y) {
+                        row(y);
+                    }
+                });
+}
 
 template <class Pixel>
 bool Opaque(const sim::ImageView &image, unsigned threads) {
     constexpr uint16_t kFull = std::is_same_v<Pixel, PF_Pixel> ? 255 : 65535;
     std::atomic<bool> opaque{true};
-    ParallelFor(static_cast<std::size_t>((image.height + kConvertRows - 1) / kConvertRows), threads, [&](std::size_t piece) {
-        const int32_t first = static_cast<int32_t>(piece) * kConvertRows;
-        for (int32_t y = first; y < std::min(image.height, first + kConvertRows) && opaque; ++y) {
-            const Pixel *row = image.PixelAt<Pixel>(0, y);
-            for (int32_t x = 0; x < image.width; ++x) {
-                if (FileSamples(row[x])[3] != kFull) {
-                    opaque = false;
-                    return;
-                }
+    ForEachRow(image, threads, [&](int32_t y) {
+        const Pixel *row = image.PixelAt<Pixel>(0, y);
+        for (int32_t x = 0; x < image.width && opaque; ++x) {
+            if (FileSamples(row[x])[3] != kFull) {
+                opaque = false;
             }
         }
     });
@@ -236,19 +242,16 @@ std::vector<uint8_t> FileRows(const sim::ImageView &image, int channels, unsigne
     constexpr std::size_t kBytes = std::is_same_v<Pixel, PF_Pixel> ? 1 : 2;
     const std::size_t row_bytes = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(channels) * kBytes;
     std::vector<uint8_t> rows(row_bytes * static_cast<std::size_t>(image.height));
-    ParallelFor(static_cast<std::size_t>((image.height + kConvertRows - 1) / kConvertRows), threads, [&](std::size_t piece) {
-        const int32_t first = static_cast<int32_t>(piece) * kConvertRows;
-        for (int32_t y = first; y < std::min(image.height, first + kConvertRows); ++y) {
-            const Pixel *in = image.PixelAt<Pixel>(0, y);
-            uint8_t *out = &rows[row_bytes * static_cast<std::size_t>(y)];
-            for (int32_t x = 0; x < image.width; ++x) {
-                const std::array<uint16_t, 4> samples = FileSamples(in[x]);
-                for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c) {
-                    if constexpr (kBytes == 2) {
-                        *out++ = static_cast<uint8_t>(samples[c] >> 8);
-                    }
-                    *out++ = static_cast<uint8_t>(samples[c]);
+    ForEachRow(image, threads, [&](int32_t y) {
+        const Pixel *in = image.PixelAt<Pixel>(0, y);
+        uint8_t *out = &rows[row_bytes * static_cast<std::size_t>(y)];
+        for (int32_t x = 0; x < image.width; ++x) {
+            const std::array<uint16_t, 4> samples = FileSamples(in[x]);
+            for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c) {
+                if constexpr (kBytes == 2) {
+                    *out++ = static_cast<uint8_t>(samples[c] >> 8);
                 }
+                *out++ = static_cast<uint8_t>(samples[c]);
             }
         }
     });
