@@ -25,7 +25,9 @@
 namespace tidalhalo::cli {
 namespace {
 
-constexpr int32_t kStripRows = 32;
+// Rows converted and handed to the library at once: many of its 16-row ZIP
+// blocks, so that its threads compress them side by side.
+constexpr int32_t kStripRows = 512;
 
 // An EXR file held in memory, read as the library reads a file.
 class MemoryStream final : public Imf::IStream {

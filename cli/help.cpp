@@ -42,7 +42,11 @@ Effect parameters (ranges are the module's own; see tidalhalo info):
 Rendering:
   --pixel-aspect N/D     the layer's pixel aspect ratio (default 1/1)
   --downsample X[,Y]     proxy render at 1/X by 1/Y of full size (default 1)
-  --threads N            threads for the render, 0 = all cores (default 0)
+  --threads N            threads for the render and for writing, 0 = all
+                         cores (default 0)
+  --compression fast|default|small
+                         PNG output: fast writes larger files, small takes
+                         longer for smaller ones (default: default)
   --frame N              the frame to render (default 0)
 )";
 

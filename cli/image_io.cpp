@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 #include <sys/stat.h>
 
@@ -57,6 +58,17 @@ FileFormat InputFormatOf(const std::string &path) {
     throw CliError(path, "not a PNG or OpenEXR file");
 }
 
+void WriteFileBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        throw CliError(path, std::strerror(errno));
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (std::fclose(file) != 0 || !written) {
+        throw CliError(path, std::strerror(errno));
+    }
+}
+
 }  // namespace
 
 FileFormat OutputFormatOf(const std::string &path) {
@@ -99,12 +111,26 @@ sim::PixelDepth NaturalDepthOf(const std::string &path) {
     return head[24] == 16 ? sim::PixelDepth::Sixteen : sim::PixelDepth::Eight;
 }
 
-void WriteImage(const std::string &path, const sim::ImageView &image) {
-    const FileFormat format = OutputFormatOf(path);
+void WriteImage(const std::string &path, const sim::ImageView &image, const PngWriting &png) {
+    CommitImage(path, image, EncodeImage(path, image, png));
+}
+
+std::vector<uint8_t> EncodeImage(const std::string &path, const sim::ImageView &image, const PngWriting &png) {
+    if (OutputFormatOf(path) == FileFormat::Exr) {
+        return {};
+    }
+    try {
+        return EncodePngImage(image, png);
+    } catch (const std::runtime_error &e) {
+        throw CliError(path, std::string("cannot write: ") + e.what());
+    }
+}
+
+void CommitImage(const std::string &path, const sim::ImageView &image, const std::vector<uint8_t> &encoded) {
     AtomicFile file(path);
     try {
-        if (format == FileFormat::Png) {
-            WritePng(file.TempPath(), image);
+        if (OutputFormatOf(path) == FileFormat::Png) {
+            WriteFileBytes(file.TempPath(), encoded);
         } else {
             WriteExr(file.TempPath(), image);
         }

@@ -5,7 +5,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "cli/png_io.h"
 #include "sim/image.h"
 
 namespace tidalhalo::cli {
@@ -25,6 +27,14 @@ sim::PixelDepth NaturalDepthOf(const std::string &path);
 
 // Writes the whole file under a temporary name and renames it into place,
 // so an existing file is replaced only by a complete one.
-void WriteImage(const std::string &path, const sim::ImageView &image);
+// PNG files are written as png says.
+void WriteImage(const std::string &path, const sim::ImageView &image, const PngWriting &png = {});
+
+// WriteImage in two steps, so that several frames may be encoded at once
+// and still be written in order: EncodeImage gives the file's bytes for a
+// PNG (nothing for an EXR, which its library writes), CommitImage writes
+// the file from them, or from the image when there are none.
+std::vector<uint8_t> EncodeImage(const std::string &path, const sim::ImageView &image, const PngWriting &png);
+void CommitImage(const std::string &path, const sim::ImageView &image, const std::vector<uint8_t> &encoded);
 
 }  // namespace tidalhalo::cli

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <utility>
 
 #include "cli/cli_error.h"
 #include "cli/keyframes.h"
@@ -52,6 +53,17 @@ int32_t ParseBlend(const std::string &option, const std::string &text) {
     throw CliError(option, "'" + text +
                                "' is not a blend mode (none, normal, add, stencil-multiply, "
                                "stencil-multiply-alpha)");
+}
+
+PngCompression ParseCompression(const std::string &option, const std::string &text) {
+    constexpr std::pair<const char *, PngCompression> kNames[] = {
+        {"fast", PngCompression::Fast}, {"default", PngCompression::Default}, {"small", PngCompression::Small}};
+    for (const auto &[name, compression] : kNames) {
+        if (text == name) {
+            return compression;
+        }
+    }
+    throw CliError(option, "'" + text + "' is not a compression (fast, default or small)");
 }
 
 FrameRange ParseFrames(const std::string &option, const std::string &text) {
@@ -132,6 +144,8 @@ std::vector<OptionEntry> OptionTable() {
          [](Options &o, auto &name, auto &v) {
              o.threads = static_cast<unsigned>(ParseInteger(name, v, 0, 1024));
          }},
+        {"compression", kPicture, true,
+         [](Options &o, auto &name, auto &v) { o.compression = ParseCompression(name, v); }},
         {"frames", kRender, true, [](Options &o, auto &name, auto &v) { o.frames = ParseFrames(name, v); }},
         {"frame", kPicture, true,
          [](Options &o, auto &name, auto &v) { o.frame = ParseInteger(name, v, 0, INT32_MAX); }},

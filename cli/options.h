@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/png_encode.h"
 #include "host/host_types.h"
 #include "sim/param_values.h"
 #include "sim/sim_types.h"
@@ -54,6 +55,7 @@ struct Options {
     int32_t downsample_x = 1;  // a proxy render at 1/x by 1/y
     int32_t downsample_y = 1;
     unsigned threads = 0;  // 0: all cores
+    PngCompression compression = PngCompression::Default;
     std::optional<FrameRange> frames;
     std::optional<int32_t> frame;
     sim::Rational fps{24, 1};

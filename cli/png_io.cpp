@@ -1,15 +1,20 @@
 #include "cli/png_io.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include <spng.h>
 #include <sys/stat.h>
 
 #include "cli/cli_error.h"
+#include "cli/parallel_for.h"
 #include "cli/pixel_convert.h"
 #include "cli/size_limit.h"
 
@@ -188,67 +193,92 @@ sim::Image ReadPngBytes(const std::string &name, const void *data, std::size_t s
     return Decode(ctx.get(), name, size, depth, limit);
 }
 
-void WritePng(const std::string &path, const sim::ImageView &image) {
-    FilePtr file = Open(path, "wb");
-    ContextPtr ctx(spng_ctx_new(SPNG_CTX_ENCODER));
-    if (!ctx) {
-        throw CliError(path, "out of memory");
-    }
-    Check(spng_set_png_file(ctx.get(), file.get()), path, "cannot write");
-    const bool eight = image.depth == sim::PixelDepth::Eight;
-    spng_ihdr ihdr{};
-    ihdr.width = static_cast<uint32_t>(image.width);
-    ihdr.height = static_cast<uint32_t>(image.height);
-    ihdr.bit_depth = eight ? 8 : 16;
-    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
-    Check(spng_set_ihdr(ctx.get(), &ihdr), path, "cannot write");
-    Check(spng_encode_image(ctx.get(), nullptr, 0, SPNG_FMT_PNG,
-                            SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE),
-          path, "cannot write");
+namespace {
 
-    // One row at a time is converted to the file's sample order.
-    const std::size_t samples = static_cast<std::size_t>(image.width) * 4;
-    std::vector<uint8_t> row8(eight ? samples : 0);
-    std::vector<uint16_t> row16(eight ? 0 : samples);
-    for (int32_t y = 0; y < image.height; ++y) {
-        const void *row = nullptr;
-        std::size_t bytes = 0;
-        if (eight) {
-            const PF_Pixel *in = image.PixelAt<PF_Pixel>(0, y);
-            for (int32_t x = 0; x < image.width; ++x) {
-                uint8_t *out = &row8[static_cast<std::size_t>(x) * 4];
-                out[0] = in[x].red, out[1] = in[x].green, out[2] = in[x].blue, out[3] = in[x].alpha;
+// Host pixels as file samples: 8-bit stays 8-bit, the others become 16-bit.
+template <class Pixel>
+std::array<uint16_t, 4> FileSamples(const Pixel &p) noexcept {
+    if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+        return {p.red, p.green, p.blue, p.alpha};
+    } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+        return {Host16ToFile(p.red), Host16ToFile(p.green), Host16ToFile(p.blue), Host16ToFile(p.alpha)};
+    } else {
+        return {static_cast<uint16_t>(FloatToScaled(p.red, 65535)), static_cast<uint16_t>(FloatToScaled(p.green, 65535)),
+                static_cast<uint16_t>(FloatToScaled(p.blue, 65535)), static_cast<uint16_t>(FloatToScaled(p.alpha, 65535))};
+    }
+}
+
+// Calls row(y) for every row, on threads taking 64 rows at a time.
+template <class Row>
+void ForEachRow(const sim::ImageView &image, unsigned threads, const Row &row) {
+    constexpr int32_t kRowsAtATime = 64;
+    ParallelFor(static_cast<std::size_t>((image.height + kRowsAtATime - 1) / kRowsAtATime), threads,
+                [&](std::size_t piece) {
+                    const int32_t first = static_cast<int32_t>(piece) * kRowsAtATime;
+                    for (int32_t y = first; y < std::min(image.height, first + kRowsAtATime); ++y) {
+                        row(y);
+                    }
+                });
+}
+
+template <class Pixel>
+bool Opaque(const sim::ImageView &image, unsigned threads) {
+    constexpr uint16_t kFull = std::is_same_v<Pixel, PF_Pixel> ? 255 : 65535;
+    std::atomic<bool> opaque{true};
+    ForEachRow(image, threads, [&](int32_t y) {
+        const Pixel *row = image.PixelAt<Pixel>(0, y);
+        for (int32_t x = 0; x < image.width && opaque; ++x) {
+            if (FileSamples(row[x])[3] != kFull) {
+                opaque = false;
             }
-            row = row8.data();
-            bytes = row8.size();
-        } else {
-            for (int32_t x = 0; x < image.width; ++x) {
-                uint16_t *out = &row16[static_cast<std::size_t>(x) * 4];
-                if (image.depth == sim::PixelDepth::Sixteen) {
-                    const PF_Pixel16 &p = image.PixelAt<PF_Pixel16>(0, y)[x];
-                    out[0] = Host16ToFile(p.red), out[1] = Host16ToFile(p.green);
-                    out[2] = Host16ToFile(p.blue), out[3] = Host16ToFile(p.alpha);
-                } else {
-                    const PF_PixelFloat &p = image.PixelAt<PF_PixelFloat>(0, y)[x];
-                    out[0] = static_cast<uint16_t>(FloatToScaled(p.red, 65535));
-                    out[1] = static_cast<uint16_t>(FloatToScaled(p.green, 65535));
-                    out[2] = static_cast<uint16_t>(FloatToScaled(p.blue, 65535));
-                    out[3] = static_cast<uint16_t>(FloatToScaled(p.alpha, 65535));
+        }
+    });
+    return opaque;
+}
+
+// The image's rows in file order: samples big-endian, alpha only if kept.
+template <class Pixel>
+std::vector<uint8_t> FileRows(const sim::ImageView &image, int channels, unsigned threads) {
+    constexpr std::size_t kBytes = std::is_same_v<Pixel, PF_Pixel> ? 1 : 2;
+    const std::size_t row_bytes = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(channels) * kBytes;
+    std::vector<uint8_t> rows(row_bytes * static_cast<std::size_t>(image.height));
+    ForEachRow(image, threads, [&](int32_t y) {
+        const Pixel *in = image.PixelAt<Pixel>(0, y);
+        uint8_t *out = &rows[row_bytes * static_cast<std::size_t>(y)];
+        for (int32_t x = 0; x < image.width; ++x) {
+            const std::array<uint16_t, 4> samples = FileSamples(in[x]);
+            for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c) {
+                if constexpr (kBytes == 2) {
+                    *out++ = static_cast<uint8_t>(samples[c] >> 8);
                 }
+                *out++ = static_cast<uint8_t>(samples[c]);
             }
-            row = row16.data();
-            bytes = row16.size() * sizeof(uint16_t);
         }
-        const int result = spng_encode_row(ctx.get(), row, bytes);
-        if (result != 0 && !(result == SPNG_EOI && y + 1 == image.height)) {
-            Check(result, path, "cannot write");
-        }
+    });
+    return rows;
+}
+
+template <class Pixel>
+std::vector<uint8_t> EncodeAs(const sim::ImageView &image, const PngWriting &writing) {
+    PngRaster raster;
+    raster.width = static_cast<uint32_t>(image.width);
+    raster.height = static_cast<uint32_t>(image.height);
+    raster.bit_depth = std::is_same_v<Pixel, PF_Pixel> ? 8 : 16;
+    raster.channels = Opaque<Pixel>(image, writing.threads) ? 3 : 4;
+    const std::vector<uint8_t> rows = FileRows<Pixel>(image, raster.channels, writing.threads);
+    raster.rows = rows.data();
+    return EncodePng(raster, writing.compression, writing.threads);
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodePngImage(const sim::ImageView &image, const PngWriting &writing) {
+    switch (image.depth) {
+    case sim::PixelDepth::Eight: return EncodeAs<PF_Pixel>(image, writing);
+    case sim::PixelDepth::Sixteen: return EncodeAs<PF_Pixel16>(image, writing);
+    case sim::PixelDepth::Float: break;
     }
-    ctx.reset();
-    const bool failed = std::ferror(file.get()) != 0;
-    if (std::fclose(file.release()) != 0 || failed) {
-        throw CliError(path, std::strerror(errno));
-    }
+    return EncodeAs<PF_PixelFloat>(image, writing);
 }
 
 }  // namespace tidalhalo::cli

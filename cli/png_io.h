@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "cli/png_encode.h"
 
 #include "cli/size_limit.h"
 #include "sim/image.h"
@@ -20,8 +23,15 @@ sim::Image ReadPng(const std::string &path, std::optional<sim::PixelDepth> depth
 sim::Image ReadPngBytes(const std::string &name, const void *data, std::size_t size,
                         std::optional<sim::PixelDepth> depth, const SizeLimit &limit = kPictureLimit);
 
-// Writes an RGBA PNG of 8 bits for 8-bit images, 16 bits otherwise (float
-// channels are clamped to 0..1 there, as the format requires).
-void WritePng(const std::string &path, const sim::ImageView &image);
+// How a PNG is written: compression and threads (0: every core).
+struct PngWriting {
+    PngCompression compression = PngCompression::Default;
+    unsigned threads = 0;
+};
+
+// An RGBA PNG of 8 bits for 8-bit images, 16 bits otherwise (float
+// channels are clamped to 0..1 there, as the format requires); RGB when
+// every pixel is opaque, since the alpha channel would say nothing.
+std::vector<uint8_t> EncodePngImage(const sim::ImageView &image, const PngWriting &writing);
 
 }  // namespace tidalhalo::cli

@@ -1,13 +1,15 @@
 #include "cli/render_command.h"
 
-#include <thread>
+#include <memory>
 
 #include "cli/cli_error.h"
 #include "cli/exr_io.h"
 #include "cli/frame_pattern.h"
+#include "cli/frame_pipeline.h"
 #include "cli/image_io.h"
 #include "cli/atomic_file.h"
 #include "cli/module_path.h"
+#include "cli/parallel_for.h"
 #include "cli/progress.h"
 #include "cli/test_card.h"
 
@@ -49,8 +51,6 @@ void ApplySettings(ModuleHost &host, const Options &options, int32_t full_width,
     settings.time.fps_den = options.fps.den;
     settings.full_width = full_width;
     settings.full_height = full_height;
-    const unsigned cores = std::thread::hardware_concurrency();
-    SetExrThreads(static_cast<int>(options.threads != 0 ? options.threads : (cores != 0 ? cores : 1)));
 }
 
 int RunRender(const Options &options) {
@@ -83,26 +83,41 @@ int RunRender(const Options &options) {
     ModuleHost host(options.module.value_or(DefaultModulePath()));
     host.ApplyEffectOptions(options);
 
+    SetExrThreads(static_cast<int>(ThreadCount(options.threads)));
     int32_t full_width = 0, full_height = 0;
-    sim::Image source = LoadSource(options, first_input, depth, full_width, full_height);
+    const auto first_source =
+        std::make_shared<const sim::Image>(LoadSource(options, first_input, depth, full_width, full_height));
     ApplySettings(host, options, full_width, full_height);
-    sim::Image destination(depth, source.Width(), source.Height());
 
-    Progress progress(int64_t{frames.last} - frames.first + 1);
-    // Counted in 64 bits: the last frame may be the largest 32-bit number.
-    for (int64_t next = frames.first; next <= frames.last; ++next) {
-        const auto frame = static_cast<int32_t>(next);
-        if (input_sequence && frame != frames.first) {
-            source = LoadSource(options, FrameFileName(*options.input, frame), depth, full_width, full_height);
-            if (source.Width() != destination.Width() || source.Height() != destination.Height()) {
-                throw CliError(FrameFileName(*options.input, frame), "differs in size from the first frame");
-            }
+    FrameStages stages;
+    stages.load = [&](int32_t frame) {
+        if (!input_sequence || frame == frames.first) {
+            return first_source;
         }
+        const std::string input = FrameFileName(*options.input, frame);
+        int32_t width = 0, height = 0;
+        auto source = std::make_shared<const sim::Image>(LoadSource(options, input, depth, width, height));
+        if (source->Width() != first_source->Width() || source->Height() != first_source->Height()) {
+            throw CliError(input, "differs in size from the first frame");
+        }
+        return source;
+    };
+    stages.render = [&](int32_t frame, const sim::Image &source) {
+        sim::Image destination(depth, source.Width(), source.Height());
         host.Renderer().Settings().time.frame = frame;
         host.Render(source.View(), destination.View());
-        WriteImage(FrameFileName(output, frame), destination.View());
+        return destination;
+    };
+    Progress progress(int64_t{frames.last} - frames.first + 1);
+    const PngWriting png{options.compression, options.threads};
+    stages.encode = [&](int32_t frame, const sim::Image &image) {
+        return EncodeImage(FrameFileName(output, frame), image.View(), png);
+    };
+    stages.commit = [&](int32_t frame, const sim::Image &image, const std::vector<uint8_t> &encoded) {
+        CommitImage(FrameFileName(output, frame), image.View(), encoded);
         progress.Done(frame);
-    }
+    };
+    RunFrames(frames.first, frames.last, stages);
     return 0;
 }
 

@@ -5,7 +5,9 @@
 #include "cli/atomic_file.h"
 #include "cli/cli_error.h"
 #include "cli/image_io.h"
+#include "cli/exr_io.h"
 #include "cli/module_path.h"
+#include "cli/parallel_for.h"
 #include "cli/render_command.h"
 #include "cli/size_limit.h"
 
@@ -29,6 +31,7 @@ int RunSheet(const Options &options) {
     ModuleHost host(options.module.value_or(DefaultModulePath()));
     host.ApplyEffectOptions(options);
 
+    SetExrThreads(static_cast<int>(ThreadCount(options.threads)));
     int32_t full_width = 0, full_height = 0;
     const sim::Image source = LoadSource(options, options.input, depth, full_width, full_height);
     ApplySettings(host, options, full_width, full_height);
@@ -48,7 +51,7 @@ int RunSheet(const Options &options) {
         host.SetBlend(mode);
         host.Render(source.View(), panel);
     }
-    WriteImage(output, whole);
+    WriteImage(output, whole, PngWriting{options.compression, options.threads});
     return 0;
 }
 

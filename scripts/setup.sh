@@ -6,9 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  g++ cmake make pkg-config python3
+  g++ cmake make pkg-config python3 time
   googletest libgtest-dev libbenchmark-dev
-  libpng-dev libspng-dev libopenexr-dev
+  libpng-dev libspng-dev libopenexr-dev zlib1g-dev libisal-dev libdeflate-dev imagemagick
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64
   clang libclang-rt-14-dev llvm

@@ -221,6 +221,7 @@ TEST(ToolBadInput, MalformedOptionValuesAreRefusedBeforeAnyWork) {
     Scratch scratch;
     ExpectRefused(scratch, {
         {"render -o new.png --radius abc", {"--radius: 'abc' is not a number"}, kUsage},
+        {"render -o new.png --compression tiny", {"--compression: 'tiny' is not a compression"}, kUsage},
         {"render -o new.png --radius nan", {"--radius: 'nan' is not a number"}, kUsage},
         {"render -o new.png --radius inf", {"--radius: 'inf' is not a number"}, kUsage},
         {"render -o new.png --radius -inf", {"--radius: '-inf' is not a number"}, kUsage},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/cli/pictures.h"
+#include "tests/cli/png_decoders.h"
 #include "tests/cli/tool_runner.h"
 
 namespace tidalhalo::test {
@@ -100,6 +101,34 @@ TEST(ToolRender, InputSequenceIsReadFrameByFrame) {
     const ToolResult missing = scratch.Run("render in_##.png --frames 1-3 -o late_##.png");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("in_03.png"), std::string::npos) << missing.err;
+}
+
+// The range's frames overlap on three threads; each file must be the one a
+// run of its own writes, at every compression, and must read back through a
+// second decoder.
+TEST(ToolRender, FrameRangeWritesWhatSingleFrameRunsWrite) {
+    Scratch scratch;
+    ASSERT_EQ(scratch.Run("render --frames 1-6 --depth 16 --downsample 4 --radius 40@1 --radius 200@6 "
+                          "--blend normal -o in_#.png")
+                  .status,
+              0);
+    for (const std::string compression : {"fast", "default", "small"}) {
+        const std::string options = " --blend add --radius 10@1 --radius 300@6 --compression " + compression;
+        const ToolResult range = scratch.Run("render in_#.png --frames 1-6 -o range_#.png" + options);
+        ASSERT_EQ(range.status, 0) << range.err;
+        for (int frame = 1; frame <= 6; ++frame) {
+            const std::string n = std::to_string(frame);
+            const ToolResult single =
+                scratch.Run("render in_" + n + ".png --frame " + n + " --threads 1 -o single.png" + options);
+            ASSERT_EQ(single.status, 0) << single.err;
+            const std::string file = ReadFile(scratch.Path("single.png"));
+            EXPECT_EQ(ReadFile(scratch.Path("range_" + n + ".png")), file) << compression << " frame " << n;
+            std::string error;
+            const std::optional<DecodedPng> decoded = DecodeWithLibpng(std::vector<uint8_t>(file.begin(), file.end()), error);
+            ASSERT_TRUE(decoded) << error;
+            EXPECT_EQ(decoded->bit_depth, 16);
+        }
+    }
 }
 
 TEST(ToolRender, PixelAspectStretchesTheRingAcrossTheRows) {
