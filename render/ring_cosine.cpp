@@ -5,48 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 
-// Quick path, for |x| < 3.1446 (which covers 0..pi): a table of cos and
-// sin at the multiples of 1/128 in double-double and short polynomials, a
-// double-double result and a rounding test (see QuickCos). Its error bound
-// is absolute as well as relative, so near pi/2, where the cosine cancels,
-// the test hands the few arguments very close to pi/2 on.
-//
-// Precise path, for the arguments the rounding test leaves open and for
-// larger |x|: integer arithmetic. x * 2/pi is reduced modulo 4 with 320 bits
-// of 2/pi from where the argument's exponent starts mattering, so the
-// reduced r = x - k*pi/2 keeps 190 significant bits even for the arguments
-// closest to a multiple of pi/2; cos r or sin r then comes from 22 Taylor
-// terms in 192-bit fixed point, each step truncating below 2^-186, and one
-// correctly rounded conversion to double.
+// The precise path: integer arithmetic. x * 2/pi is reduced modulo 4 with
+// 320 bits of 2/pi from where the argument's exponent starts mattering, so
+// the reduced r = x - k*pi/2 keeps 190 significant bits even for the
+// arguments closest to a multiple of pi/2; cos r or sin r then comes from 22
+// Taylor terms in 192-bit fixed point, each step truncating below 2^-186,
+// and one correctly rounded conversion to double.
 
 namespace {
 
-// ---- Exact operations on doubles ----
-
-struct DoubleDouble {
-    double hi;
-    double lo;
-};
-
-// a + b = hi + lo exactly.
-inline DoubleDouble TwoSum(double a, double b) noexcept {
-    const double s = a + b;
-    const double b_part = s - a;
-    return {s, (a - (s - b_part)) + (b - b_part)};
-}
-
-// The same when |a| >= |b|.
-inline DoubleDouble FastTwoSum(double a, double b) noexcept {
-    const double s = a + b;
-    return {s, b - (s - a)};
-}
-
-// a = hi + lo, each with at most 26 significant bits (Veltkamp's splitting).
-constexpr DoubleDouble Split(double a) noexcept {
-    const double c = 134217729.0 * a;  // 2^27 + 1
-    const double hi = c - (c - a);
-    return {hi, a - hi};
-}
+using namespace cosine_arithmetic;
 
 // 2^e, exactly, for |e| <= 62.
 constexpr double PowerOfTwo(int e) noexcept {
@@ -345,23 +313,10 @@ PreciseValue EvaluatePrecisely(const PreciseReduction &reduction, uint32_t quadr
 // Below this the cosine rounds to 1: 1 - x^2/2 lies within half an ulp of 1.
 constexpr double COS_ONE_BELOW = 0x1p-27;
 
-constexpr int COS_TABLE_STEPS = 128;  // table points per unit of x
-constexpr size_t COS_TABLE_SIZE = 403;
-// The quick path's range, 0..pi and a little more: i = round(x*128) <= 402.
-constexpr double COS_QUICK_LIMIT = 402.5 / COS_TABLE_STEPS;
-// The quick path's error is below 2^-67.3*|cos x| + 2^-74.5.
-constexpr double COS_QUICK_RELATIVE_ERROR = 0x1p-66;
-constexpr double COS_QUICK_ABSOLUTE_ERROR = 0x1p-73;
-
-struct CosTableEntry {
-    double cos_hi, cos_lo, sin_hi, sin_lo;
-    DoubleDouble sin_split;  // sin_hi split for an exact product
-};
-
 // cos and sin of i/128, from the precise path.
 std::array<CosTableEntry, COS_TABLE_SIZE> MakeCosTable() noexcept {
     std::array<CosTableEntry, COS_TABLE_SIZE> table{};
-    table[0] = {1.0, 0.0, 0.0, 0.0, {0.0, 0.0}};
+    table[0] = {1.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     for (uint32_t i = 1; i < COS_TABLE_SIZE; ++i) {
         const PreciseReduction reduction = ReducePrecisely(static_cast<double>(i) / COS_TABLE_STEPS);
         const PreciseValue c = EvaluatePrecisely(reduction, 0);
@@ -374,48 +329,15 @@ std::array<CosTableEntry, COS_TABLE_SIZE> MakeCosTable() noexcept {
         if (n.negative) {
             sin_a = {-sin_a.hi, -sin_a.lo};
         }
-        table[i] = {cos_a.hi, cos_a.lo, sin_a.hi, sin_a.lo, Split(sin_a.hi)};
+        const DoubleDouble sin_split = Split(sin_a.hi);
+        table[i] = {cos_a.hi, cos_a.lo, sin_a.hi, sin_a.lo, sin_split.hi, sin_split.lo};
     }
     return table;
 }
 
-const std::array<CosTableEntry, COS_TABLE_SIZE> COS_TABLE = MakeCosTable();
-
 }  // namespace
 
-// x = a + z with a = i/128 and |z| <= 1/256, exactly, and
-//   cos(a + z) = cos a - sin a * z - (sin a * (sin z - z) + cos a * (1 - cos z)).
-// sin a * z is formed exactly from z's and sin a's halves (26 bits each) and
-// small corrections, and added to cos a in double-double; sin z - z and
-// 1 - cos z are below 2^-26 and 2^-17 and their Taylor polynomials, whose
-// first omitted terms are below 2^-79, are evaluated in double.
-bool QuickCos(double x, double &result) noexcept {
-    const double ax = x < 0.0 ? -x : x;
-    if (!(ax < COS_QUICK_LIMIT)) {
-        return false;  // also NaN
-    }
-    const int i = static_cast<int>(ax * COS_TABLE_STEPS + 0.5);
-    const CosTableEntry &entry = COS_TABLE[static_cast<size_t>(i)];
-    const double z = ax - static_cast<double>(i) / COS_TABLE_STEPS;  // exact: a within a factor 2 of x
-    const double z2 = z * z;
-    const double sin_z_rest = z * (z2 * (-1.0 / 6.0 + z2 * (1.0 / 120.0 - z2 * (1.0 / 5040.0))));
-    const double one_minus_cos_z = z2 * (0.5 - z2 * (1.0 / 24.0 - z2 * (1.0 / 720.0)));
-
-    const DoubleDouble z_split = Split(z);
-    const double product = z_split.hi * entry.sin_split.hi;  // exact: 26 bits by 26 bits
-    const double small = ((z_split.hi * entry.sin_split.lo + z_split.lo * entry.sin_hi) + entry.sin_lo * z) +
-                         entry.sin_hi * sin_z_rest + entry.cos_hi * one_minus_cos_z;
-    DoubleDouble y = TwoSum(entry.cos_hi, -product);
-    y = FastTwoSum(y.hi, y.lo + (entry.cos_lo - small));
-
-    const double error = (y.hi < 0.0 ? -y.hi : y.hi) * COS_QUICK_RELATIVE_ERROR + COS_QUICK_ABSOLUTE_ERROR;
-    const double rounded = y.hi + (y.lo + error);
-    if (rounded != y.hi + (y.lo - error)) {
-        return false;
-    }
-    result = rounded;
-    return true;
-}
+const std::array<CosTableEntry, COS_TABLE_SIZE> COS_TABLE = MakeCosTable();
 
 double PreciseCos(double x) noexcept {
     const double ax = x < 0.0 ? -x : x;
@@ -428,12 +350,4 @@ double PreciseCos(double x) noexcept {
     const PreciseValue value = EvaluatePrecisely(ReducePrecisely(ax), 0);
     const double magnitude = FixedToDouble(value.magnitude, value.exponent, false);
     return value.negative ? -magnitude : magnitude;
-}
-
-double CorrectlyRoundedCos(double x) noexcept {
-    double result = 0.0;
-    if (QuickCos(x, result)) {
-        return result;
-    }
-    return PreciseCos(x);
 }
