@@ -28,7 +28,10 @@ constexpr uint64_t MPFR_ARGUMENTS = 100'000'000;
 class MpfrCos {
 public:
     MpfrCos() { mpfr_init2(value_, 53); }
-    ~MpfrCos() { mpfr_clear(value_); }
+    ~MpfrCos() {
+        mpfr_clear(value_);
+        mpfr_free_cache();  // MPFR keeps constants per thread
+    }
     MpfrCos(const MpfrCos &) = delete;
     MpfrCos &operator=(const MpfrCos &) = delete;
 
