@@ -33,7 +33,7 @@ constexpr double ScaleByPowerOfTwo(double v, int e) noexcept {
     return v * PowerOfTwo(e);
 }
 
-// ---- Integers of 32-bit limbs, least significant first ----
+// Integers as arrays of 32-bit limbs, least significant first.
 
 template <size_t N>
 using Limbs = std::array<uint32_t, N>;
@@ -85,7 +85,7 @@ Limbs<N> ClearBits(Limbs<N> v, int64_t pos, bool below) noexcept {
     return v;
 }
 
-// ---- Fixed point: 7 limbs, the top one the integer part, 192 fraction bits ----
+// Fixed point: 7 limbs, the top one the integer part, 192 fraction bits.
 
 constexpr size_t FIXED_LIMBS = 7;
 constexpr int FIXED_FRACTION_BITS = 192;
