@@ -50,7 +50,7 @@ inline double Smooth(double f) noexcept {
     if (f == 1.0) {
         return 1.0;  // cos(pi) rounds to -1 exactly
     }
-    return (1.0 - std::cos(RING_PI * f)) * 0.5;
+    return (1.0 - CorrectlyRoundedCos(RING_PI * f)) * 0.5;
 }
 
 // The coverage of a pixel the plan could not pass over, at squared distance d2.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "render/ring_cosine.h"
 #include "render/ring_render_info.h"
 #include "render/ring_sample.h"
 #include "render/scatter_random.h"
@@ -80,7 +81,8 @@ inline RingSample RingCoverage(const RingRenderInfo &info, int32_t x, int32_t y)
         f = 1.0;
     }
     if (info.smooth != 0) {
-        f = (1.0 - std::cos(RING_PI * f)) * 0.5;
+        // Our own cosine, correctly rounded, so every build shades the same bits.
+        f = (1.0 - CorrectlyRoundedCos(RING_PI * f)) * 0.5;
     }
     return RingFinish(info, f);
 }

@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   zip unzip
   frei0r-plugins-dev ffmpeg melt
+  libmpfr-dev
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -1,5 +1,5 @@
 // Renders a fixed set of frames through a module's export and writes their
-// pixels to a file, so that the Windows module under Wine and the native
+// pixels (for the 4K frame, a hash of each row) to a file, so that the Windows module under Wine and the native
 // module can be compared byte for byte. With a reference file it also
 // compares and names the first frame and pixel that differ.
 //
@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "params/ring_params.h"
@@ -24,13 +25,15 @@ using tidalhalo::sim::PixelDepth;
 
 constexpr int32_t WIDTH = 101;
 constexpr int32_t HEIGHT = 67;
+constexpr int32_t WIDTH_4K = 3840;
+constexpr int32_t HEIGHT_4K = 2160;
 
 // A source with every channel varying, transparent and opaque alpha, and
 // (in float) values outside 0..1, which float pixels keep.
-Image Source(PixelDepth depth) {
-    Image image(depth, WIDTH, HEIGHT, 3);
-    for (int32_t y = 0; y < HEIGHT; ++y) {
-        for (int32_t x = 0; x < WIDTH; ++x) {
+Image Source(PixelDepth depth, int32_t width = WIDTH, int32_t height = HEIGHT) {
+    Image image(depth, width, height, 3);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
             const int32_t a = (x * 5 + y * 3) % 256;
             const int32_t alpha = x < 10 ? 0 : (x > 90 ? 255 : a);
             const int32_t r = (x * 7 + y * 13) % 256;
@@ -52,20 +55,41 @@ Image Source(PixelDepth depth) {
     return image;
 }
 
-std::vector<uint8_t> Pixels(const Image& image) {
-    const size_t row = static_cast<size_t>(WIDTH) * tidalhalo::sim::PixelSize(image.Depth());
-    std::vector<uint8_t> bytes;
-    for (int32_t y = 0; y < HEIGHT; ++y) {
-        const auto* start = reinterpret_cast<const uint8_t*>(image.View().Row(y));
-        bytes.insert(bytes.end(), start, start + row);
-    }
-    return bytes;
-}
-
 struct Frame {
     std::string name;
+    size_t unit_size;  // bytes of one pixel, or of one row's hash
+    size_t columns;    // units in a row
     std::vector<uint8_t> pixels;
 };
+
+Frame Pixels(std::string name, const Image& image) {
+    const size_t pixel_size = tidalhalo::sim::PixelSize(image.Depth());
+    const size_t row = static_cast<size_t>(WIDTH) * pixel_size;
+    Frame frame{std::move(name), pixel_size, static_cast<size_t>(WIDTH), {}};
+    for (int32_t y = 0; y < HEIGHT; ++y) {
+        const auto* start = reinterpret_cast<const uint8_t*>(image.View().Row(y));
+        frame.pixels.insert(frame.pixels.end(), start, start + row);
+    }
+    return frame;
+}
+
+// A large frame kept as one 64-bit FNV-1a hash per row, which still names
+// the first row that differs.
+Frame RowHashes(std::string name, const Image& image, int32_t width, int32_t height) {
+    const size_t row = static_cast<size_t>(width) * tidalhalo::sim::PixelSize(image.Depth());
+    Frame frame{std::move(name), sizeof(uint64_t), 1, {}};
+    for (int32_t y = 0; y < height; ++y) {
+        const auto* start = reinterpret_cast<const uint8_t*>(image.View().Row(y));
+        uint64_t hash = 0xCBF29CE484222325ull;
+        for (size_t i = 0; i < row; ++i) {
+            hash = (hash ^ start[i]) * 0x100000001B3ull;
+        }
+        for (int shift = 0; shift < 64; shift += 8) {
+            frame.pixels.push_back(static_cast<uint8_t>(hash >> shift));
+        }
+    }
+    return frame;
+}
 
 std::vector<Frame> RenderAll(const std::string& module) {
     FrameRenderer renderer(module);
@@ -98,11 +122,25 @@ std::vector<Frame> RenderAll(const std::string& module) {
                 renderer.SetNumber(RING_BLEND_MODE, mode);
                 Image destination(depth.depth, WIDTH, HEIGHT, 1);
                 renderer.Render(source.View(), destination.View());
-                frames.push_back({std::string(look.name) + " " + depth.name + " mode " + std::to_string(mode),
-                                  Pixels(destination)});
+                frames.push_back(
+                    Pixels(std::string(look.name) + " " + depth.name + " mode " + std::to_string(mode), destination));
             }
         }
     }
+
+    // A 4K float frame with smoothing: millions of cosines, each of which
+    // could round differently on another platform.
+    renderer.SetPoint(RING_CENTER, 1900.5, 1050.25);
+    renderer.SetNumber(RING_RADIUS, 700.0);
+    renderer.SetNumber(RING_FEATHER, 420.0);
+    renderer.SetNumber(RING_EXPAND, 70.0);
+    renderer.SetNumber(RING_SCATTER, 0.0);
+    renderer.SetNumber(RING_SMOOTH, 1.0);
+    renderer.SetNumber(RING_BLEND_MODE, BLEND_NORMAL);
+    const Image source = Source(PixelDepth::Float, WIDTH_4K, HEIGHT_4K);
+    Image destination(PixelDepth::Float, WIDTH_4K, HEIGHT_4K);
+    renderer.Render(source.View(), destination.View());
+    frames.push_back(RowHashes("smooth float 3840x2160, row hashes", destination, WIDTH_4K, HEIGHT_4K));
     return frames;
 }
 
@@ -123,9 +161,9 @@ int Compare(const std::vector<Frame>& frames, const std::string& reference_path)
         if (std::memcmp(reference.data() + at, frame.pixels.data(), size) != 0) {
             size_t i = 0;
             while (reference[at + i] == frame.pixels[i]) ++i;
-            const size_t pixel = i / (size / (static_cast<size_t>(WIDTH) * HEIGHT));
-            std::fprintf(stderr, "frame_dump: frame %s differs first at pixel (%zu, %zu), byte %zu\n",
-                         frame.name.c_str(), pixel % WIDTH, pixel / WIDTH, i);
+            const size_t unit = i / frame.unit_size;
+            std::fprintf(stderr, "frame_dump: frame %s differs first at (%zu, %zu), byte %zu\n",
+                         frame.name.c_str(), unit % frame.columns, unit / frame.columns, i);
             return 1;
         }
         at += size;

@@ -1,0 +1,116 @@
+// The effect's own double-precision cosine: correctly rounded (the double
+// nearest to the true cosine) for every finite argument, built from IEEE
+// double operations in a fixed order and integer arithmetic only, so every
+// compiler and platform gives the same bits. The smoothing step calls it
+// instead of the platform's cosine, whose last bits differ between runtimes.
+//
+// Two paths. The quick one, inline because the pixel functions call it once
+// per pixel, covers 0..pi and a little more in double-double arithmetic and
+// decides nearly every argument; where its rounding test cannot be sure, and
+// for larger arguments, the precise path reduces and evaluates in 192-bit
+// fixed point.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+namespace cosine_arithmetic {
+
+struct DoubleDouble {
+    double hi;
+    double lo;
+};
+
+// a + b = hi + lo exactly.
+inline DoubleDouble TwoSum(double a, double b) noexcept {
+    const double s = a + b;
+    const double b_part = s - a;
+    return {s, (a - (s - b_part)) + (b - b_part)};
+}
+
+// The same when |a| >= |b|.
+inline DoubleDouble FastTwoSum(double a, double b) noexcept {
+    const double s = a + b;
+    return {s, b - (s - a)};
+}
+
+// a = hi + lo, each with at most 26 significant bits (Veltkamp's splitting).
+constexpr DoubleDouble Split(double a) noexcept {
+    const double c = 134217729.0 * a;  // 2^27 + 1
+    const double hi = c - (c - a);
+    return {hi, a - hi};
+}
+
+}  // namespace cosine_arithmetic
+
+// cos and sin of i/128 in double-double, with sin_hi split in halves of 26
+// bits for exact products; made from the precise path when the module loads.
+struct CosTableEntry {
+    double cos_hi, cos_lo, sin_hi, sin_lo, sin_split_hi, sin_split_lo;
+};
+
+inline constexpr int COS_TABLE_STEPS = 128;  // table points per unit of x
+inline constexpr size_t COS_TABLE_SIZE = 403;
+extern const std::array<CosTableEntry, COS_TABLE_SIZE> COS_TABLE;
+
+// The quick path's range, 0..pi and a little more: round(x*128) <= 402.
+inline constexpr double COS_QUICK_LIMIT = 402.5 / COS_TABLE_STEPS;
+// The quick path's error is below 2^-67.3*|cos x| + 2^-74.5 (see QuickCos).
+inline constexpr double COS_QUICK_RELATIVE_ERROR = 0x1p-66;
+inline constexpr double COS_QUICK_ABSOLUTE_ERROR = 0x1p-73;
+
+// cos(x) for any double: the precise path alone, also for NaN and infinities.
+double PreciseCos(double x) noexcept;
+
+// x = a + z with a = i/128 and |z| <= 1/256, exactly, and
+//   cos(a + z) = cos a - sin a * z - (sin a * (sin z - z) + cos a * (1 - cos z)).
+// sin a * z is formed exactly from z's and sin a's halves and small
+// corrections, and added to cos a in double-double; sin z - z and 1 - cos z
+// are below 2^-26 and 2^-17 and their Taylor polynomials, whose first
+// omitted terms are below 2^-79, are evaluated in double. Each term left in
+// double carries an error below 2^-69 of cos a or 2^-77 absolutely. Near
+// pi/2, where cos a and sin a * z cancel, the absolute part of the bound
+// makes the rounding test hand the arguments closest to pi/2 on.
+// Returns false, leaving result alone, when it cannot decide.
+inline bool QuickCos(double x, double &result) noexcept {
+    using namespace cosine_arithmetic;
+    const double ax = x < 0.0 ? -x : x;
+    if (!(ax < COS_QUICK_LIMIT)) {
+        return false;  // also NaN
+    }
+    // i = round(x*128) in the low bits of the sum, without a conversion.
+    const double shifted = ax * COS_TABLE_STEPS + 0x1.8p52;
+    const size_t i = static_cast<size_t>(std::bit_cast<uint64_t>(shifted) & 0xFFFFu);
+    const CosTableEntry &entry = COS_TABLE[i];
+    // Exact: i/128 lies within a factor 2 of x, or is 0.
+    const double z = ax - (shifted - 0x1.8p52) * (1.0 / COS_TABLE_STEPS);
+    const double z2 = z * z;
+    const double sin_z_rest = z * (z2 * (-1.0 / 6.0 + z2 * (1.0 / 120.0 - z2 * (1.0 / 5040.0))));
+    const double one_minus_cos_z = z2 * (0.5 - z2 * (1.0 / 24.0 - z2 * (1.0 / 720.0)));
+
+    const DoubleDouble z_split = Split(z);
+    const double product = z_split.hi * entry.sin_split_hi;  // exact: 26 bits by 26 bits
+    const double small = ((z_split.hi * entry.sin_split_lo + z_split.lo * entry.sin_hi) + entry.sin_lo * z) +
+                         entry.sin_hi * sin_z_rest + entry.cos_hi * one_minus_cos_z;
+    DoubleDouble y = TwoSum(entry.cos_hi, -product);
+    y = FastTwoSum(y.hi, y.lo + (entry.cos_lo - small));
+
+    const double error = (y.hi < 0.0 ? -y.hi : y.hi) * COS_QUICK_RELATIVE_ERROR + COS_QUICK_ABSOLUTE_ERROR;
+    const double rounded = y.hi + (y.lo + error);
+    if (rounded != y.hi + (y.lo - error)) {
+        return false;
+    }
+    result = rounded;
+    return true;
+}
+
+// cos(x); NaN for NaN and for either infinity.
+inline double CorrectlyRoundedCos(double x) noexcept {
+    double result = 0.0;
+    if (QuickCos(x, result)) {
+        return result;
+    }
+    return PreciseCos(x);
+}
