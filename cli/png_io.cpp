@@ -208,6 +208,18 @@ std::array<uint16_t, 4> FileSamples(const Pixel &p) noexcept {
     }
 }
 
+// The alpha sample alone, for the scan that decides whether to keep it.
+template <class Pixel>
+uint16_t FileAlpha(const Pixel &p) noexcept {
+    if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+        return p.alpha;
+    } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+        return Host16ToFile(p.alpha);
+    } else {
+        return static_cast<uint16_t>(FloatToScaled(p.alpha, 65535));
+    }
+}
+
 // Calls row(y) for every row, on threads taking 64 rows at a time.
 template <class Row>
 void ForEachRow(const sim::ImageView &image, unsigned threads, const Row &row) {
@@ -228,7 +240,7 @@ bool Opaque(const sim::ImageView &image, unsigned threads) {
     ForEachRow(image, threads, [&](int32_t y) {
         const Pixel *row = image.PixelAt<Pixel>(0, y);
         for (int32_t x = 0; x < image.width && opaque; ++x) {
-            if (FileSamples(row[x])[3] != kFull) {
+            if (FileAlpha(row[x]) != kFull) {
                 opaque = false;
             }
         }

@@ -12,7 +12,6 @@ extern "C" {
 
 #include "frei0r/filter_frame.h"
 #include "frei0r/filter_params.h"
-#include "render/thread_state.h"
 
 namespace {
 
@@ -88,8 +87,6 @@ FILTER_EXPORT void f0r_update(f0r_instance_t instance, double, const uint32_t *i
     }
     const auto &filter = *static_cast<const FilterInstance *>(instance);
     const RingRenderInfo info = FilterRenderInfo(filter.values, filter.width, filter.height);
-    // The record may lie where the last frame's did; no thread may go on with that one's plan.
-    BeginRingFrame();
     ShadeFilterFrame(info, filter.width, filter.height, reinterpret_cast<const uint8_t *>(inframe),
                      reinterpret_cast<uint8_t *>(outframe), filter.threads);
 }

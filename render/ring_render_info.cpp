@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "render/thread_state.h"
+
 RingRenderInfo NewRingRenderInfo() noexcept {
     // Every byte zero, padding included, so no noise offset and no stale bytes.
     RingRenderInfo info;
@@ -64,4 +66,7 @@ void AdjustRingRenderInfo(RingRenderInfo &info, int32_t origin_x, int32_t origin
     if (0.0 < info.expand) {
         info.inner_offset = 1.0 - (1.0 / info.expand);
     }
+    // The record is complete for this frame: no thread may go on with a plan
+    // made for what lay here before.
+    BeginRingFrame();
 }

@@ -57,7 +57,8 @@ void FillRingRenderInfo(RingRenderInfo &info, const RingParamValues &values, con
 
 // Moves the centre into the coordinates of a buffer whose first column and
 // row lie at (origin_x, origin_y) of the layer, completes the inner ramp and
-// anchors the scatter noise to layer rows and columns.
+// anchors the scatter noise to layer rows and columns. The last write before
+// a frame is shaded, so it also begins the frame for the pixel functions.
 void AdjustRingRenderInfo(RingRenderInfo &info, int32_t origin_x, int32_t origin_y) noexcept;
 
 // s * s * 256 truncated toward zero, saturated to the 32-bit range; NaN gives 0.

@@ -4,7 +4,6 @@
 #include "params/ring_params.h"
 #include "render/pixel_functions.h"
 #include "render/ring_render_info.h"
-#include "render/thread_state.h"
 
 namespace {
 
@@ -90,7 +89,6 @@ PF_Err Render(PF_InData *in_data, PF_OutData *out_data, PF_SmartRenderExtra *ext
     // A host that answers without an output buffer gets nothing drawn rather than a crash.
     if (err == PF_Err_NONE && input != nullptr && output != nullptr) {
         AdjustRingRenderInfo(*held.info, input->origin_x, input->origin_y);
-        BeginRingFrame();
         err = Iterate(in_data, suites, format, input, output, held.info);
     }
     return err;

@@ -75,8 +75,8 @@ inline uint32_t RingFrameCount() noexcept {
     return ring_thread_detail::frame_count.load(std::memory_order_relaxed);
 }
 
-// Called by the render after it has written the record and before the
-// iteration starts; the host's start of the iteration orders the write.
+// Called by AdjustRingRenderInfo, the record's last write before shading;
+// the host's start of the iteration orders the write.
 inline void BeginRingFrame() noexcept { ring_thread_detail::frame_count.fetch_add(1, std::memory_order_relaxed); }
 
 // Makes the thread's plan for the record, as of pixel (x, y). Out of line:
