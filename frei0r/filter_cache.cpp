@@ -1,0 +1,261 @@
+#include "frei0r/filter_cache.h"
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "frei0r/filter_frame.h"
+#include "params/ring_params.h"
+#include "render/blend_modes.h"
+#include "render/ring_coverage.h"
+#include "render/scatter_random.h"
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "frame pixels are read as little-endian words");
+
+// An RGBA8888 pixel read as a little-endian word keeps its alpha on top.
+constexpr uint32_t CACHE_ALPHA_SHIFT = 24;
+constexpr uint32_t CACHE_COLOR_MASK = 0x00FFFFFFu;
+constexpr uint32_t CACHE_HIGH_ALPHA_BIT = 0x80000000u;
+// Pixels the ring cannot reach are taken this many at a time, so that a run
+// of alphas from 128 up becomes a plain copy.
+constexpr std::size_t CACHE_BLOCK = 8;
+
+constexpr std::array<float, 256> CACHE_UNIT8 = [] {
+    std::array<float, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        table[i] = static_cast<float>(i) / 255.0f;
+    }
+    return table;
+}();
+
+float Unit8(uint32_t channel) noexcept { return CACHE_UNIT8[channel & 0xFFu]; }
+
+PF_Pixel Blend8(int32_t blend_mode, const RingSample &ring, const PF_Pixel &in) noexcept {
+    PF_Pixel out = in;
+    BlendInteger<PF_Pixel, uint8_t, 255>(blend_mode, ring, in, out, Unit8);
+    return out;
+}
+
+uint64_t Bits(double value) noexcept { return std::bit_cast<uint64_t>(value); }
+
+// Whether two records give every pixel the same coverage: all that the
+// coverage reads, bit for bit; the colours and the blend mode do not count.
+bool SameCoverage(const RingRenderInfo &a, const RingRenderInfo &b) noexcept {
+    return Bits(a.x_scale) == Bits(b.x_scale) && Bits(a.inner_offset) == Bits(b.inner_offset) &&
+           Bits(a.center_x) == Bits(b.center_x) && Bits(a.center_y) == Bits(b.center_y) &&
+           Bits(a.radius) == Bits(b.radius) && Bits(a.expand) == Bits(b.expand) &&
+           Bits(a.feather) == Bits(b.feather) && Bits(a.opacity) == Bits(b.opacity) &&
+           Bits(a.scatter) == Bits(b.scatter) && a.scatter_seed == b.scatter_seed && a.smooth == b.smooth &&
+           a.discard_count == b.discard_count && a.row_offset == b.row_offset;
+}
+
+// What a pixel the ring cannot reach becomes. With coverage 0 and colour 2
+// finite, normal and add keep the colour and send the alpha through a / 255
+// and back; none, stencil-multiply and stencil-multiply-alpha write the same
+// pixel whatever the source. Both are taken from the blend itself.
+struct UnreachedBlend {
+    bool keeps_color;
+    bool keeps_high_alpha;  // every alpha from 128 up comes out as it went in
+    uint32_t constant;      // the pixel, when the colour is not kept
+    std::array<uint8_t, 256> alpha;
+};
+
+uint32_t RgbaWord(const PF_Pixel &pixel) noexcept {
+    return static_cast<uint32_t>(pixel.red) | static_cast<uint32_t>(pixel.green) << 8 |
+           static_cast<uint32_t>(pixel.blue) << 16 | static_cast<uint32_t>(pixel.alpha) << CACHE_ALPHA_SHIFT;
+}
+
+// False when coverage 0 is not a plain zero with a finite colour, or the
+// mode is none of the five: then the frame is shaded pixel by pixel.
+bool MakeUnreachedBlend(const RingRenderInfo &info, UnreachedBlend &blend) noexcept {
+    const RingSample zero = RingFinish(info, 0.0);
+    if (!(zero.f == 0.0) || !std::isfinite(zero.red) || !std::isfinite(zero.green) || !std::isfinite(zero.blue)) {
+        return false;
+    }
+    switch (info.blend_mode) {
+    case BLEND_NORMAL:
+    case BLEND_ADD:
+        blend.keeps_color = true;
+        blend.keeps_high_alpha = true;
+        for (uint32_t a = 0; a < 256; ++a) {
+            const PF_Pixel white{static_cast<uint8_t>(a), 255, 255, 255};
+            blend.alpha[a] = Blend8(info.blend_mode, zero, white).alpha;
+            if (a >= 128 && blend.alpha[a] != a) {
+                blend.keeps_high_alpha = false;
+            }
+        }
+        return true;
+    case BLEND_NONE:
+    case BLEND_STENCIL_MULTIPLY:
+    case BLEND_STENCIL_MULTIPLY_ALPHA:
+        blend.keeps_color = false;
+        blend.constant = RgbaWord(Blend8(info.blend_mode, zero, PF_Pixel{255, 255, 255, 255}));
+        return true;
+    default:
+        return false;
+    }
+}
+
+uint32_t KeptColor(const UnreachedBlend &blend, uint32_t word) noexcept {
+    return (word & CACHE_COLOR_MASK) | static_cast<uint32_t>(blend.alpha[word >> CACHE_ALPHA_SHIFT])
+                                           << CACHE_ALPHA_SHIFT;
+}
+
+void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
+    if (!blend.keeps_color) {
+        for (std::size_t i = 0; i < count; ++i) {
+            std::memcpy(out + i * 4, &blend.constant, 4);
+        }
+        return;
+    }
+    std::size_t i = 0;
+    if (blend.keeps_high_alpha) {
+        for (; i + CACHE_BLOCK <= count; i += CACHE_BLOCK) {
+            uint32_t words[CACHE_BLOCK];
+            std::memcpy(words, in + i * 4, sizeof words);
+            uint32_t all = ~0u;
+            for (uint32_t word : words) {
+                all &= word;
+            }
+            if ((all & CACHE_HIGH_ALPHA_BIT) == 0) {
+                for (uint32_t &word : words) {
+                    word = KeptColor(blend, word);
+                }
+            }
+            std::memcpy(out + i * 4, words, sizeof words);
+        }
+    }
+    for (; i < count; ++i) {
+        uint32_t word;
+        std::memcpy(&word, in + i * 4, 4);
+        word = KeptColor(blend, word);
+        std::memcpy(out + i * 4, &word, 4);
+    }
+}
+
+// The host's 8-bit pixel keeps alpha first; frei0r's keeps it last.
+void BlendReached(const RingRenderInfo &info, const double *coverage, const uint8_t *in, uint8_t *out,
+                  std::size_t count) noexcept {
+    const PF_PixelFloat &color1 = info.color1_float;
+    const PF_PixelFloat &color2 = info.color2_float;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double f = coverage[i];
+        const RingSample ring{f, RingMix(color2.red, color1.red, f), RingMix(color2.green, color1.green, f),
+                              RingMix(color2.blue, color1.blue, f)};
+        const uint8_t *source = in + i * 4;
+        const PF_Pixel shaded = Blend8(info.blend_mode, ring, PF_Pixel{source[3], source[0], source[1], source[2]});
+        uint8_t *destination = out + i * 4;
+        destination[0] = shaded.red;
+        destination[1] = shaded.green;
+        destination[2] = shaded.blue;
+        destination[3] = shaded.alpha;
+    }
+}
+
+// The coverage of a row's reached pixels, with the scatter generator moved
+// past the columns between them as a walk of the whole row from x = 0 would.
+void ComputeRow(const RingRenderInfo &info, int32_t y, const RingRowSpans &spans, double *coverage) noexcept {
+    const bool scattered = info.scatter > 0.0;
+    int32_t drawn = 0;  // columns whose generator value is behind us
+    for (int32_t s = 0; s < spans.count; ++s) {
+        const int32_t begin = spans.begin[s];
+        if (scattered && begin > 0) {
+            if (drawn == 0) {
+                RingReseedRow(info, y);
+            }
+            ScatterDiscard(begin - drawn);
+        }
+        for (int32_t x = begin; x < spans.end[s]; ++x) {
+            *coverage++ = RingCoverage(info, x, y).f;  // reseeds by itself at x = 0
+        }
+        drawn = spans.end[s];
+    }
+}
+
+struct CacheJob {
+    const RingRenderInfo &info;
+    const UnreachedBlend &unreached;
+    const FilterCachedRow *rows;
+    double *coverage;
+    bool compute;
+    uint32_t width;
+    const uint8_t *in;
+    uint8_t *out;
+};
+
+void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexcept {
+    const auto &job = *static_cast<const CacheJob *>(context);
+    for (uint32_t y = first_row; y < end_row; ++y) {
+        const FilterCachedRow &row = job.rows[y];
+        double *coverage = job.coverage + row.first;
+        if (job.compute) {
+            ComputeRow(job.info, static_cast<int32_t>(y), row.spans, coverage);
+        }
+        const std::size_t line = static_cast<std::size_t>(y) * job.width * 4;
+        const uint8_t *in = job.in + line;
+        uint8_t *out = job.out + line;
+        std::size_t x = 0;
+        for (int32_t s = 0; s < row.spans.count; ++s) {
+            const auto begin = static_cast<std::size_t>(row.spans.begin[s]);
+            const auto end = static_cast<std::size_t>(row.spans.end[s]);
+            BlendUnreached(job.unreached, in + x * 4, out + x * 4, begin - x);
+            BlendReached(job.info, coverage, in + begin * 4, out + begin * 4, end - begin);
+            coverage += end - begin;
+            x = end;
+        }
+        BlendUnreached(job.unreached, in + x * 4, out + x * 4, job.width - x);
+    }
+}
+
+}  // namespace
+
+bool FilterRingCache::Prepare(const RingRenderInfo &info, uint32_t width, uint32_t height) noexcept {
+    valid_ = false;
+    const RingReach reach = MakeRingReach(info);
+    std::size_t total = 0;
+    try {
+        rows_.resize(height);
+        for (uint32_t y = 0; y < height; ++y) {
+            FilterCachedRow &row = rows_[y];
+            row.spans = RingReachedSpans(info, reach, static_cast<int32_t>(y), static_cast<int32_t>(width));
+            row.first = total;
+            for (int32_t s = 0; s < row.spans.count; ++s) {
+                total += static_cast<std::size_t>(row.spans.end[s] - row.spans.begin[s]);
+            }
+            if (total > FILTER_CACHE_LIMIT_BYTES / sizeof(double)) {
+                return false;
+            }
+        }
+        coverage_.resize(total);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uint32_t height, const uint8_t *in,
+                                 uint8_t *out, unsigned bands) noexcept {
+    if (in == nullptr || out == nullptr || width == 0 || height == 0) {
+        return false;
+    }
+    UnreachedBlend unreached{};
+    const bool reuse = valid_ && width_ == width && height_ == height && SameCoverage(key_, info);
+    if (!MakeUnreachedBlend(info, unreached) || (!reuse && !Prepare(info, width, height))) {
+        ShadeFilterFrame(info, width, height, in, out, bands);
+        return false;
+    }
+    CacheJob job{info, unreached, rows_.data(), coverage_.data(), !reuse, width, in, out};
+    RunFilterBands(height, bands, ShadeCachedRows, &job);
+    valid_ = true;
+    key_ = info;
+    width_ = width;
+    height_ = height;
+    return reuse;
+}
+
+std::size_t FilterRingCache::HeldBytes() const noexcept {
+    return rows_.capacity() * sizeof(FilterCachedRow) + coverage_.capacity() * sizeof(double);
+}

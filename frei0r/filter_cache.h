@@ -1,0 +1,46 @@
+// The ring kept from one frame to the next. For fixed values every frame has
+// the same ring, so an instance keeps the coverage of the pixels the ring
+// can reach and blends it with each new input; a pixel the ring cannot
+// reach needs no coverage at all. Any change of the values the coverage
+// depends on, or of the frame's size, computes it anew; the colours and the
+// blend mode are applied afresh every frame, so changing them costs nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "render/ring_reach.h"
+#include "render/ring_render_info.h"
+
+// The coverage is kept only while it takes no more than this: 8 bytes a
+// reached pixel, so any ring on a 3840 x 2160 frame fits; a larger one is
+// shaded pixel by pixel each frame, as without the cache.
+constexpr std::size_t FILTER_CACHE_LIMIT_BYTES = std::size_t{64} << 20;
+
+struct FilterCachedRow {
+    RingRowSpans spans;
+    std::size_t first;  // index of the row's first reached pixel in the kept coverage
+};
+
+class FilterRingCache {
+public:
+    // Shades every pixel of a width x height RGBA8888 frame, as
+    // ShadeFilterFrame does, byte for byte; in and out may be the same frame.
+    // Returns whether the kept coverage served (true) or was computed.
+    bool ShadeFrame(const RingRenderInfo &info, uint32_t width, uint32_t height, const uint8_t *in, uint8_t *out,
+                    unsigned bands) noexcept;
+
+    // What the instance holds on the heap for the cache.
+    std::size_t HeldBytes() const noexcept;
+
+private:
+    bool Prepare(const RingRenderInfo &info, uint32_t width, uint32_t height) noexcept;
+
+    bool valid_ = false;
+    RingRenderInfo key_{};
+    uint32_t width_ = 0;
+    uint32_t height_ = 0;
+    std::vector<FilterCachedRow> rows_;
+    std::vector<double> coverage_;  // the coverage times the opacity, row after row
+};
