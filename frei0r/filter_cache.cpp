@@ -104,10 +104,29 @@ uint32_t KeptColor(const UnreachedBlend &blend, uint32_t word) noexcept {
                                            << CACHE_ALPHA_SHIFT;
 }
 
+// Whether every pixel of the run has an alpha from 128 up: one pass that
+// the compiler vectorises, ahead of a plain copy of the run.
+bool AllHighAlpha(const uint8_t *in, std::size_t count) noexcept {
+    uint32_t all = ~0u;
+    for (std::size_t i = 0; i < count; ++i) {
+        uint32_t word;
+        std::memcpy(&word, in + i * 4, 4);
+        all &= word;
+    }
+    return (all & CACHE_HIGH_ALPHA_BIT) != 0;
+}
+
 void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
     if (!blend.keeps_color) {
         for (std::size_t i = 0; i < count; ++i) {
             std::memcpy(out + i * 4, &blend.constant, 4);
+        }
+        return;
+    }
+    // Most video is opaque: its unreached pixels come out as they went in.
+    if (blend.keeps_high_alpha && AllHighAlpha(in, count)) {
+        if (in != out) {
+            std::memcpy(out, in, count * 4);
         }
         return;
     }
@@ -136,16 +155,46 @@ void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out
     }
 }
 
-// The host's 8-bit pixel keeps alpha first; frei0r's keeps it last.
-void BlendReached(const RingRenderInfo &info, const double *coverage, const uint8_t *in, uint8_t *out,
-                  std::size_t count) noexcept {
+RingSample SampleOf(const RingRenderInfo &info, double f) noexcept {
     const PF_PixelFloat &color1 = info.color1_float;
     const PF_PixelFloat &color2 = info.color2_float;
+    return RingSample{f, RingMix(color2.red, color1.red, f), RingMix(color2.green, color1.green, f),
+                      RingMix(color2.blue, color1.blue, f)};
+}
+
+// The terms of mode normal's formulas that do not depend on the source,
+// for a source of alpha 255, formed as the blend forms them.
+void FillOpaqueNormal(const RingRenderInfo &info, const double *coverage, FilterOpaqueNormal *opaque,
+                      std::size_t count) noexcept {
     for (std::size_t i = 0; i < count; ++i) {
-        const double f = coverage[i];
-        const RingSample ring{f, RingMix(color2.red, color1.red, f), RingMix(color2.green, color1.green, f),
-                              RingMix(color2.blue, color1.blue, f)};
+        const RingSample ring = SampleOf(info, coverage[i]);
+        const float f = static_cast<float>(ring.f);
+        const float oa = OverAlpha(Unit8(255), f);
+        const float w = RingWeight(f, oa);
+        opaque[i].keep = 1.0f - w;
+        opaque[i].ring[0] = (w * ring.red) * 255.0f;
+        opaque[i].ring[1] = (w * ring.green) * 255.0f;
+        opaque[i].ring[2] = (w * ring.blue) * 255.0f;
+        opaque[i].alpha = StoreChannel<uint8_t>(static_cast<double>(oa * 255.0f));
+    }
+}
+
+// The host's 8-bit pixel keeps alpha first; frei0r's keeps it last.
+void BlendReached(const RingRenderInfo &info, const double *coverage, const FilterOpaqueNormal *opaque,
+                  const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
+    for (std::size_t i = 0; i < count; ++i) {
         const uint8_t *source = in + i * 4;
+        if (opaque != nullptr && source[3] == 255) {
+            const FilterOpaqueNormal &kept = opaque[i];
+            uint8_t *destination = out + i * 4;
+            for (int k = 0; k < 3; ++k) {
+                const float v = kept.keep * static_cast<float>(source[k]) + kept.ring[k];
+                destination[k] = StoreChannel<uint8_t>(static_cast<double>(v));
+            }
+            destination[3] = static_cast<uint8_t>(kept.alpha);
+            continue;
+        }
+        const RingSample ring = SampleOf(info, coverage[i]);
         const PF_Pixel shaded = Blend8(info.blend_mode, ring, PF_Pixel{source[3], source[0], source[1], source[2]});
         uint8_t *destination = out + i * 4;
         destination[0] = shaded.red;
@@ -175,12 +224,26 @@ void ComputeRow(const RingRenderInfo &info, int32_t y, const RingRowSpans &spans
     }
 }
 
+std::size_t RowReached(const RingRowSpans &spans) noexcept {
+    std::size_t count = 0;
+    for (int32_t s = 0; s < spans.count; ++s) {
+        count += static_cast<std::size_t>(spans.end[s] - spans.begin[s]);
+    }
+    return count;
+}
+
+bool SameColor(const PF_PixelFloat &a, const PF_PixelFloat &b) noexcept {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
 struct CacheJob {
     const RingRenderInfo &info;
     const UnreachedBlend &unreached;
     const FilterCachedRow *rows;
     double *coverage;
     bool compute;
+    FilterOpaqueNormal *opaque;  // null when not kept
+    bool fill_opaque;
     uint32_t width;
     const uint8_t *in;
     uint8_t *out;
@@ -194,6 +257,10 @@ void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexce
         if (job.compute) {
             ComputeRow(job.info, static_cast<int32_t>(y), row.spans, coverage);
         }
+        FilterOpaqueNormal *opaque = job.opaque == nullptr ? nullptr : job.opaque + row.first;
+        if (job.fill_opaque) {
+            FillOpaqueNormal(job.info, coverage, opaque, RowReached(row.spans));
+        }
         const std::size_t line = static_cast<std::size_t>(y) * job.width * 4;
         const uint8_t *in = job.in + line;
         uint8_t *out = job.out + line;
@@ -202,8 +269,11 @@ void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexce
             const auto begin = static_cast<std::size_t>(row.spans.begin[s]);
             const auto end = static_cast<std::size_t>(row.spans.end[s]);
             BlendUnreached(job.unreached, in + x * 4, out + x * 4, begin - x);
-            BlendReached(job.info, coverage, in + begin * 4, out + begin * 4, end - begin);
+            BlendReached(job.info, coverage, opaque, in + begin * 4, out + begin * 4, end - begin);
             coverage += end - begin;
+            if (opaque != nullptr) {
+                opaque += end - begin;
+            }
             x = end;
         }
         BlendUnreached(job.unreached, in + x * 4, out + x * 4, job.width - x);
@@ -222,9 +292,7 @@ bool FilterRingCache::Prepare(const RingRenderInfo &info, uint32_t width, uint32
             FilterCachedRow &row = rows_[y];
             row.spans = RingReachedSpans(info, reach, static_cast<int32_t>(y), static_cast<int32_t>(width));
             row.first = total;
-            for (int32_t s = 0; s < row.spans.count; ++s) {
-                total += static_cast<std::size_t>(row.spans.end[s] - row.spans.begin[s]);
-            }
+            total += RowReached(row.spans);
             if (total > FILTER_CACHE_LIMIT_BYTES / sizeof(double)) {
                 return false;
             }
@@ -247,8 +315,29 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
         ShadeFilterFrame(info, width, height, in, out, bands);
         return false;
     }
-    CacheJob job{info, unreached, rows_.data(), coverage_.data(), !reuse, width, in, out};
+    // Mode normal keeps its blend over opaque pixels while it fits, made
+    // afresh with the coverage or when a colour changes.
+    bool use_opaque = info.blend_mode == BLEND_NORMAL &&
+                      coverage_.size() <= FILTER_CACHE_LIMIT_BYTES / (sizeof(double) + sizeof(FilterOpaqueNormal));
+    const bool fill_opaque = !reuse || !opaque_valid_ || !SameColor(opaque_color1_, info.color1_float) ||
+                             !SameColor(opaque_color2_, info.color2_float);
+    opaque_valid_ = false;
+    if (use_opaque) {
+        try {
+            opaque_.resize(coverage_.size());
+        } catch (...) {
+            use_opaque = false;
+        }
+    }
+    if (!use_opaque) {
+        std::vector<FilterOpaqueNormal>().swap(opaque_);  // the two together stay within the limit
+    }
+    CacheJob job{info,  unreached, rows_.data(), coverage_.data(), !reuse, use_opaque ? opaque_.data() : nullptr,
+                 use_opaque && fill_opaque, width, in, out};
     RunFilterBands(height, bands, ShadeCachedRows, &job);
+    opaque_valid_ = use_opaque;
+    opaque_color1_ = info.color1_float;
+    opaque_color2_ = info.color2_float;
     valid_ = true;
     key_ = info;
     width_ = width;
@@ -257,5 +346,6 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
 }
 
 std::size_t FilterRingCache::HeldBytes() const noexcept {
-    return rows_.capacity() * sizeof(FilterCachedRow) + coverage_.capacity() * sizeof(double);
+    return rows_.capacity() * sizeof(FilterCachedRow) + coverage_.capacity() * sizeof(double) +
+           opaque_.capacity() * sizeof(FilterOpaqueNormal);
 }

@@ -15,12 +15,22 @@
 
 // The coverage is kept only while it takes no more than this: 8 bytes a
 // reached pixel, so any ring on a 3840 x 2160 frame fits; a larger one is
-// shaded pixel by pixel each frame, as without the cache.
-constexpr std::size_t FILTER_CACHE_LIMIT_BYTES = std::size_t{64} << 20;
+// shaded pixel by pixel each frame, as without the cache. In mode normal
+// the blend over an opaque pixel is also kept, 20 bytes more a reached
+// pixel, while both together stay within the limit.
+constexpr std::size_t FILTER_CACHE_LIMIT_BYTES = std::size_t{128} << 20;
 
 struct FilterCachedRow {
     RingRowSpans spans;
     std::size_t first;  // index of the row's first reached pixel in the kept coverage
+};
+
+// Mode normal over a source of alpha 255 at one reached pixel: the output
+// channel k is keep * source_k + ring[k], truncated, and its alpha this.
+struct FilterOpaqueNormal {
+    float keep;
+    float ring[3];
+    uint32_t alpha;
 };
 
 class FilterRingCache {
@@ -43,4 +53,9 @@ private:
     uint32_t height_ = 0;
     std::vector<FilterCachedRow> rows_;
     std::vector<double> coverage_;  // the coverage times the opacity, row after row
+    // Kept for the coverage above and these colours, when valid.
+    bool opaque_valid_ = false;
+    PF_PixelFloat opaque_color1_{};
+    PF_PixelFloat opaque_color2_{};
+    std::vector<FilterOpaqueNormal> opaque_;
 };
