@@ -236,6 +236,20 @@ bool SameColor(const PF_PixelFloat &a, const PF_PixelFloat &b) noexcept {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// Makes room for count elements whose old values are not wanted: the old
+// block is given back before a larger one is taken, with a quarter to
+// spare up to most, so that a ring growing every frame neither holds two
+// blocks at once nor asks for a new one every frame.
+template <typename T>
+void GrowWithoutCopy(std::vector<T> &kept, std::size_t count, std::size_t most) {
+    if (count > kept.capacity() || kept.capacity() > most) {
+        std::vector<T>().swap(kept);
+        const std::size_t spare = count / 4 < most - count ? count / 4 : most - count;
+        kept.reserve(count + spare);
+    }
+    kept.resize(count);
+}
+
 struct CacheJob {
     const RingRenderInfo &info;
     const UnreachedBlend &unreached;
@@ -297,7 +311,7 @@ bool FilterRingCache::Prepare(const RingRenderInfo &info, uint32_t width, uint32
                 return false;
             }
         }
-        coverage_.resize(total);
+        GrowWithoutCopy(coverage_, total, FILTER_CACHE_LIMIT_BYTES / sizeof(double));
     } catch (...) {
         return false;
     }
@@ -317,14 +331,15 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
     }
     // Mode normal keeps its blend over opaque pixels while it fits, made
     // afresh with the coverage or when a colour changes.
-    bool use_opaque = info.blend_mode == BLEND_NORMAL &&
-                      coverage_.size() <= FILTER_CACHE_LIMIT_BYTES / (sizeof(double) + sizeof(FilterOpaqueNormal));
+    const std::size_t opaque_most =
+        (FILTER_CACHE_LIMIT_BYTES - coverage_.capacity() * sizeof(double)) / sizeof(FilterOpaqueNormal);
+    bool use_opaque = info.blend_mode == BLEND_NORMAL && coverage_.size() <= opaque_most;
     const bool fill_opaque = !reuse || !opaque_valid_ || !SameColor(opaque_color1_, info.color1_float) ||
                              !SameColor(opaque_color2_, info.color2_float);
     opaque_valid_ = false;
     if (use_opaque) {
         try {
-            opaque_.resize(coverage_.size());
+            GrowWithoutCopy(opaque_, coverage_.size(), opaque_most);
         } catch (...) {
             use_opaque = false;
         }

@@ -13,11 +13,11 @@
 #include "render/ring_reach.h"
 #include "render/ring_render_info.h"
 
-// The coverage is kept only while it takes no more than this: 8 bytes a
-// reached pixel, so any ring on a 3840 x 2160 frame fits; a larger one is
-// shaded pixel by pixel each frame, as without the cache. In mode normal
-// the blend over an opaque pixel is also kept, 20 bytes more a reached
-// pixel, while both together stay within the limit.
+// What an instance keeps stays within this, besides 32 bytes a row. The
+// coverage takes 8 bytes a reached pixel, so any ring on a 3840 x 2160
+// frame fits; a larger one is shaded pixel by pixel each frame, as without
+// the cache. In mode normal the blend over an opaque pixel is also kept,
+// 20 bytes more a reached pixel, while both together stay within the limit.
 constexpr std::size_t FILTER_CACHE_LIMIT_BYTES = std::size_t{128} << 20;
 
 struct FilterCachedRow {
