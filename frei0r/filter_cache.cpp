@@ -204,21 +204,25 @@ void BlendReached(const RingRenderInfo &info, const double *coverage, const Filt
     }
 }
 
-// The coverage of a row's reached pixels, with the scatter generator moved
-// past the columns between them as a walk of the whole row from x = 0 would.
-void ComputeRow(const RingRenderInfo &info, int32_t y, const RingRowSpans &spans, double *coverage) noexcept {
-    const bool scattered = info.scatter > 0.0;
-    int32_t drawn = 0;  // columns whose generator value is behind us
-    for (int32_t s = 0; s < spans.count; ++s) {
-        const int32_t begin = spans.begin[s];
-        if (scattered && begin > 0) {
-            if (drawn == 0) {
-                RingReseedRow(info, y);
-            }
-            ScatterDiscard(begin - drawn);
+// Moves the scatter generator to column begin of row y as a walk of the
+// whole row from x = 0 would have it, given that the columns before drawn
+// have drawn already; the coverage reseeds by itself at x = 0.
+void MoveNoiseTo(const RingRenderInfo &info, int32_t y, int32_t drawn, int32_t begin) noexcept {
+    if (info.scatter > 0.0 && begin > 0) {
+        if (drawn == 0) {
+            RingReseedRow(info, y);
         }
-        for (int32_t x = begin; x < spans.end[s]; ++x) {
-            *coverage++ = RingCoverage(info, x, y).f;  // reseeds by itself at x = 0
+        ScatterDiscard(begin - drawn);
+    }
+}
+
+// The coverage of a row's reached pixels, kept in order.
+void ComputeRow(const RingRenderInfo &info, int32_t y, const RingRowSpans &spans, double *coverage) noexcept {
+    int32_t drawn = 0;
+    for (int32_t s = 0; s < spans.count; ++s) {
+        MoveNoiseTo(info, y, drawn, spans.begin[s]);
+        for (int32_t x = spans.begin[s]; x < spans.end[s]; ++x) {
+            *coverage++ = RingCoverage(info, x, y).f;
         }
         drawn = spans.end[s];
     }
@@ -250,9 +254,13 @@ void GrowWithoutCopy(std::vector<T> &kept, std::size_t count, std::size_t most) 
     kept.resize(count);
 }
 
+// A frame's work: with rows, blended from the kept coverage (computed first
+// when compute is set); without, each row's spans found and its coverage
+// computed and blended a stretch at a time, keeping nothing.
 struct CacheJob {
     const RingRenderInfo &info;
     const UnreachedBlend &unreached;
+    const RingReach &reach;
     const FilterCachedRow *rows;
     double *coverage;
     bool compute;
@@ -263,9 +271,42 @@ struct CacheJob {
     uint8_t *out;
 };
 
+// Pixels of a span computed and blended this many at a time.
+constexpr int32_t CACHE_STRETCH = 256;
+
+void ShadeStreamedRow(const CacheJob &job, uint32_t y) noexcept {
+    const auto row = static_cast<int32_t>(y);
+    const RingRowSpans spans = RingReachedSpans(job.info, job.reach, row, static_cast<int32_t>(job.width));
+    const std::size_t line = static_cast<std::size_t>(y) * job.width * 4;
+    const uint8_t *in = job.in + line;
+    uint8_t *out = job.out + line;
+    int32_t x = 0;
+    for (int32_t s = 0; s < spans.count; ++s) {
+        BlendUnreached(job.unreached, in + static_cast<std::size_t>(x) * 4, out + static_cast<std::size_t>(x) * 4,
+                       static_cast<std::size_t>(spans.begin[s] - x));
+        MoveNoiseTo(job.info, row, x, spans.begin[s]);
+        for (x = spans.begin[s]; x < spans.end[s];) {
+            const int32_t stretch = spans.end[s] - x < CACHE_STRETCH ? spans.end[s] - x : CACHE_STRETCH;
+            double coverage[CACHE_STRETCH];
+            for (int32_t i = 0; i < stretch; ++i) {
+                coverage[i] = RingCoverage(job.info, x + i, row).f;
+            }
+            const std::size_t at = static_cast<std::size_t>(x) * 4;
+            BlendReached(job.info, coverage, nullptr, in + at, out + at, static_cast<std::size_t>(stretch));
+            x += stretch;
+        }
+    }
+    BlendUnreached(job.unreached, in + static_cast<std::size_t>(x) * 4, out + static_cast<std::size_t>(x) * 4,
+                   job.width - static_cast<std::size_t>(x));
+}
+
 void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexcept {
     const auto &job = *static_cast<const CacheJob *>(context);
     for (uint32_t y = first_row; y < end_row; ++y) {
+        if (job.rows == nullptr) {
+            ShadeStreamedRow(job, y);
+            continue;
+        }
         const FilterCachedRow &row = job.rows[y];
         double *coverage = job.coverage + row.first;
         if (job.compute) {
@@ -323,10 +364,26 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
     if (in == nullptr || out == nullptr || width == 0 || height == 0) {
         return false;
     }
+    const bool same_size = width_ == width && height_ == height;
+    const bool reuse = valid_ && same_size && SameCoverage(key_, info);
+    // A ring is kept once two frames in a row have it: values that change
+    // every frame (keyframes) are computed a row at a time and never kept.
+    const bool keep = !reuse && same_size && SameCoverage(last_, info);
+    last_ = info;
+    if (!same_size) {
+        valid_ = false;
+        width_ = width;
+        height_ = height;
+    }
     UnreachedBlend unreached{};
-    const bool reuse = valid_ && width_ == width && height_ == height && SameCoverage(key_, info);
-    if (!MakeUnreachedBlend(info, unreached) || (!reuse && !Prepare(info, width, height))) {
+    if (!MakeUnreachedBlend(info, unreached)) {
         ShadeFilterFrame(info, width, height, in, out, bands);
+        return false;
+    }
+    const RingReach reach = MakeRingReach(info);
+    if (!reuse && !(keep && Prepare(info, width, height))) {
+        CacheJob job{info, unreached, reach, nullptr, nullptr, false, nullptr, false, width, in, out};
+        RunFilterBands(height, bands, ShadeCachedRows, &job);
         return false;
     }
     // Mode normal keeps its blend over opaque pixels while it fits, made
@@ -347,16 +404,14 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
     if (!use_opaque) {
         std::vector<FilterOpaqueNormal>().swap(opaque_);  // the two together stay within the limit
     }
-    CacheJob job{info,  unreached, rows_.data(), coverage_.data(), !reuse, use_opaque ? opaque_.data() : nullptr,
-                 use_opaque && fill_opaque, width, in, out};
+    CacheJob job{info,     unreached, reach, rows_.data(), coverage_.data(), !reuse,
+                 use_opaque ? opaque_.data() : nullptr, use_opaque && fill_opaque, width, in, out};
     RunFilterBands(height, bands, ShadeCachedRows, &job);
     opaque_valid_ = use_opaque;
     opaque_color1_ = info.color1_float;
     opaque_color2_ = info.color2_float;
     valid_ = true;
     key_ = info;
-    width_ = width;
-    height_ = height;
     return reuse;
 }
 

@@ -4,6 +4,7 @@
 // reach needs no coverage at all. Any change of the values the coverage
 // depends on, or of the frame's size, computes it anew; the colours and the
 // blend mode are applied afresh every frame, so changing them costs nothing.
+// Whether kept or not, only the pixels the ring reaches get a coverage.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +38,8 @@ class FilterRingCache {
 public:
     // Shades every pixel of a width x height RGBA8888 frame, as
     // ShadeFilterFrame does, byte for byte; in and out may be the same frame.
-    // Returns whether the kept coverage served (true) or was computed.
+    // Returns whether the kept coverage served (true) or was computed. A
+    // ring is kept from the second frame in a row that has it.
     bool ShadeFrame(const RingRenderInfo &info, uint32_t width, uint32_t height, const uint8_t *in, uint8_t *out,
                     unsigned bands) noexcept;
 
@@ -48,8 +50,9 @@ private:
     bool Prepare(const RingRenderInfo &info, uint32_t width, uint32_t height) noexcept;
 
     bool valid_ = false;
-    RingRenderInfo key_{};
-    uint32_t width_ = 0;
+    RingRenderInfo key_{};   // the record the kept coverage was computed for
+    RingRenderInfo last_{};  // the last frame's record
+    uint32_t width_ = 0;     // the last frame's size, which the kept coverage has when valid
     uint32_t height_ = 0;
     std::vector<FilterCachedRow> rows_;
     std::vector<double> coverage_;  // the coverage times the opacity, row after row

@@ -77,7 +77,8 @@ void SetRing(const Twins &twins) {
 }
 
 // Each value changed in turn and then put back: the kept ring must follow
-// every change, and one frame again with nothing changed reuses it.
+// every change. A ring is kept from the second frame that has it and
+// reused from the third; a colour or blend change reuses it at once.
 TEST(Frei0rCache, EveryChangeOfValueGivesTheUncachedFrame) {
     struct Change {
         int index;
@@ -100,8 +101,10 @@ TEST(Frei0rCache, EveryChangeOfValueGivesTheUncachedFrame) {
             if (change.index != kNoChange) {
                 twins.Set(change.index, change.value);
             }
+            // Computed, then kept, then reused.
             twins.ExpectSameFrame(seed++, what);
             twins.ExpectSameFrame(seed++, what + ", again");
+            twins.ExpectSameFrame(seed++, what + ", a third time");
         }
     }
 }
@@ -130,7 +133,7 @@ TEST(Frei0rCache, TwoInstancesAtOnceKeepTheirOwnRings) {
     second.Set(kRadius, 0.3);
     second.Set(kScatter, 0.7);
     second.Set(kBlend, 4);
-    for (uint32_t round = 0; round < 3; ++round) {
+    for (uint32_t round = 0; round < 4; ++round) {
         std::thread other([&] { second.ExpectSameFrame(100 + round, "second instance"); });
         first.ExpectSameFrame(200 + round, "first instance");
         other.join();
@@ -145,7 +148,7 @@ TEST(Frei0rCache, InPlaceAndWithinTheFrames) {
     SetRing(twins);
     const std::vector<uint8_t> picture = Picture(kWidth, kHeight, 3);
     const std::vector<uint8_t> expected = twins.plain->Render(picture);
-    for (int frame = 0; frame < 2; ++frame) {
+    for (int frame = 0; frame < 3; ++frame) {
         std::vector<uint32_t> in(kWidth * kHeight + 2 * kGuard, 0x5A5A5A5Au);
         std::vector<uint32_t> out(in.size(), 0x5A5A5A5Au);
         std::memcpy(in.data() + kGuard, picture.data(), picture.size());
