@@ -163,7 +163,9 @@ RingSample SampleOf(const RingRenderInfo &info, double f) noexcept {
 }
 
 // The terms of mode normal's formulas that do not depend on the source,
-// for a source of alpha 255, formed as the blend forms them.
+// for a source of alpha 255, formed as the blend forms them. Within these
+// bounds every channel's value lies in 0..510, so its truncation needs no
+// range check.
 void FillOpaqueNormal(const RingRenderInfo &info, const double *coverage, FilterOpaqueNormal *opaque,
                       std::size_t count) noexcept {
     for (std::size_t i = 0; i < count; ++i) {
@@ -171,11 +173,17 @@ void FillOpaqueNormal(const RingRenderInfo &info, const double *coverage, Filter
         const float f = static_cast<float>(ring.f);
         const float oa = OverAlpha(Unit8(255), f);
         const float w = RingWeight(f, oa);
-        opaque[i].keep = 1.0f - w;
-        opaque[i].ring[0] = (w * ring.red) * 255.0f;
-        opaque[i].ring[1] = (w * ring.green) * 255.0f;
-        opaque[i].ring[2] = (w * ring.blue) * 255.0f;
-        opaque[i].alpha = StoreChannel<uint8_t>(static_cast<double>(oa * 255.0f));
+        FilterOpaqueNormal kept{1.0f - w, {(w * ring.red) * 255.0f, (w * ring.green) * 255.0f,
+                                           (w * ring.blue) * 255.0f}};
+        bool plain = StoreChannel<uint8_t>(static_cast<double>(oa * 255.0f)) == 255 && kept.keep >= 0.0f &&
+                     kept.keep <= 1.0f;
+        for (float term : kept.ring) {
+            plain = plain && term >= 0.0f && term <= 255.0f;
+        }
+        if (!plain) {
+            kept.keep = -1.0f;
+        }
+        opaque[i] = kept;
     }
 }
 
@@ -184,14 +192,14 @@ void BlendReached(const RingRenderInfo &info, const double *coverage, const Filt
                   const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
     for (std::size_t i = 0; i < count; ++i) {
         const uint8_t *source = in + i * 4;
-        if (opaque != nullptr && source[3] == 255) {
+        if (opaque != nullptr && source[3] == 255 && opaque[i].keep >= 0.0f) {
             const FilterOpaqueNormal &kept = opaque[i];
             uint8_t *destination = out + i * 4;
             for (int k = 0; k < 3; ++k) {
                 const float v = kept.keep * static_cast<float>(source[k]) + kept.ring[k];
-                destination[k] = StoreChannel<uint8_t>(static_cast<double>(v));
+                destination[k] = static_cast<uint8_t>(static_cast<int32_t>(v));
             }
-            destination[3] = static_cast<uint8_t>(kept.alpha);
+            destination[3] = 255;
             continue;
         }
         const RingSample ring = SampleOf(info, coverage[i]);

@@ -18,7 +18,7 @@
 // coverage takes 8 bytes a reached pixel, so any ring on a 3840 x 2160
 // frame fits; a larger one is shaded pixel by pixel each frame, as without
 // the cache. In mode normal the blend over an opaque pixel is also kept,
-// 20 bytes more a reached pixel, while both together stay within the limit.
+// 16 bytes more a reached pixel, while both together stay within the limit.
 constexpr std::size_t FILTER_CACHE_LIMIT_BYTES = std::size_t{128} << 20;
 
 struct FilterCachedRow {
@@ -27,11 +27,11 @@ struct FilterCachedRow {
 };
 
 // Mode normal over a source of alpha 255 at one reached pixel: the output
-// channel k is keep * source_k + ring[k], truncated, and its alpha this.
+// channel k is keep * source_k + ring[k], truncated, and its alpha 255.
+// keep is negative where that does not hold and the full blend is needed.
 struct FilterOpaqueNormal {
     float keep;
     float ring[3];
-    uint32_t alpha;
 };
 
 class FilterRingCache {
