@@ -97,6 +97,8 @@ crlf <"$src/THIRD-PARTY.md" >"$stage/$win_name/THIRD-PARTY.md"
 install -m 0755 "$native/cli/tidalhalo" "$native/Kv_Tidalhalo.so" "$stage/$linux_name/"
 if ((${#frei0r[@]})); then
   install -m 0755 "$native/frei0r/tidalhalo.so" "$stage/$linux_name/"
+  # Kdenlive's description of the filter, for ~/.local/share/kdenlive/effects/.
+  install -m 0644 "$src/frei0r/kdenlive/frei0r_tidalhalo.xml" "$stage/$linux_name/"
 fi
 readme >"$stage/$linux_name/README.txt"
 install -m 0644 "$src/LICENSE" "$src/THIRD-PARTY.md" "$stage/$linux_name/"
