@@ -168,15 +168,17 @@ TEST(Frei0rCache, InPlaceAndWithinTheFrames) {
 }
 
 // A host may shade in another rounding mode with exception flags raised;
-// the frame is the same and the host gets its environment back unchanged.
+// the frame is the same, also on the filter's own threads, and the host
+// gets its environment back unchanged.
 TEST(Frei0rCache, TheHostsFloatingPointEnvironmentIsLeftAsFound) {
-    const Twins twins(97, 61);
+    constexpr unsigned kWidth = 320, kHeight = 240;
+    const ScopedEnvironment threads("TIDALHALO_THREADS", "3");
+    const Twins twins(kWidth, kHeight);
     SetRing(twins);
-    twins.Set(kSmooth, 1.0);
-    const std::vector<uint8_t> picture = Picture(97, 61, 8);
+    const std::vector<uint8_t> picture = Picture(kWidth, kHeight, 8);
     const std::vector<uint8_t> expected = twins.plain->Render(picture);
     for (const FilterInstance *instance : {twins.cached.get(), twins.plain.get(), twins.cached.get()}) {
-        std::vector<uint32_t> in(97 * 61), out(97 * 61);
+        std::vector<uint32_t> in(kWidth * kHeight), out(kWidth * kHeight);
         std::memcpy(in.data(), picture.data(), picture.size());
         for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
             std::feclearexcept(FE_ALL_EXCEPT);
