@@ -104,14 +104,15 @@ uint32_t KeptColor(const UnreachedBlend &blend, uint32_t word) noexcept {
                                            << CACHE_ALPHA_SHIFT;
 }
 
-// Whether every pixel of the run has an alpha from 128 up: one pass that
-// the compiler vectorises, ahead of a plain copy of the run.
-bool AllHighAlpha(const uint8_t *in, std::size_t count) noexcept {
+// Copies the run and says whether every pixel of it has an alpha from 128
+// up: one pass that the compiler vectorises.
+bool CopyHighAlpha(const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
     uint32_t all = ~0u;
     for (std::size_t i = 0; i < count; ++i) {
         uint32_t word;
         std::memcpy(&word, in + i * 4, 4);
         all &= word;
+        std::memcpy(out + i * 4, &word, 4);
     }
     return (all & CACHE_HIGH_ALPHA_BIT) != 0;
 }
@@ -124,11 +125,12 @@ void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out
         return;
     }
     // Most video is opaque: its unreached pixels come out as they went in.
-    if (blend.keeps_high_alpha && AllHighAlpha(in, count)) {
-        if (in != out) {
-            std::memcpy(out, in, count * 4);
+    // When some alpha is lower, the copy holds the run to blend from.
+    if (blend.keeps_high_alpha) {
+        if (CopyHighAlpha(in, out, count)) {
+            return;
         }
-        return;
+        in = out;
     }
     std::size_t i = 0;
     if (blend.keeps_high_alpha) {
