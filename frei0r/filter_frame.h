@@ -13,13 +13,20 @@
 constexpr uint64_t FILTER_PIXELS_PER_THREAD = 1u << 16;
 unsigned FilterThreadCount(uint32_t width, uint32_t height, unsigned requested) noexcept;
 
-// The threads to use when the host's environment does not say otherwise:
-// TIDALHALO_THREADS if it holds a whole number (0 for one per core), else 0.
-unsigned FilterThreadsFromEnvironment() noexcept;
+// A whole number from the host's environment variable name, or fallback
+// when it is unset or holds anything else.
+unsigned FilterNumberFromEnvironment(const char *name, unsigned fallback) noexcept;
+
+// Calls shade(context, first_row, end_row) for bands that together cover
+// rows 0..height-1, one band a thread, the calling thread taking the first;
+// a band whose thread cannot be started runs on the calling thread too.
+// Every band has finished when it returns.
+using FilterBandFunction = void (*)(void *context, uint32_t first_row, uint32_t end_row) noexcept;
+void RunFilterBands(uint32_t height, unsigned bands, FilterBandFunction shade, void *context) noexcept;
 
 // Every pixel of a width x height frame, rows of width * 4 bytes in the order
 // red, green, blue, alpha, straight alpha; in and out may be the same frame.
 // Each row is walked from x = 0 on one thread, where the scatter noise
-// reseeds, so the result does not depend on the number of threads.
+// reseeds, so the result does not depend on the number of bands.
 void ShadeFilterFrame(const RingRenderInfo &info, uint32_t width, uint32_t height, const uint8_t *in, uint8_t *out,
-                      unsigned threads) noexcept;
+                      unsigned bands) noexcept;

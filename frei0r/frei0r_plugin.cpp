@@ -1,8 +1,11 @@
 // The frei0r face of the effect: a filter plug-in that ffmpeg, MLT and
 // GStreamer load by its file name. It fills the same render record as the
 // pre-render and shades with the same 8-bit pixel function as the module.
+#include <atomic>
+#include <cfenv>
 #include <cstdint>
 #include <limits>
+#include <mutex>
 #include <new>
 
 // frei0r.h declares its functions for C without saying so to C++.
@@ -10,19 +13,61 @@ extern "C" {
 #include <frei0r.h>
 }
 
+#include "frei0r/filter_cache.h"
 #include "frei0r/filter_frame.h"
 #include "frei0r/filter_params.h"
 
 namespace {
 
-constexpr int FILTER_MAJOR_VERSION = 2;
+constexpr int FILTER_MAJOR_VERSION = 3;
 constexpr int FILTER_MINOR_VERSION = 0;
 
 struct FilterInstance {
     uint32_t width;
     uint32_t height;
-    unsigned threads;  // as asked for; FilterThreadCount decides per frame
+    unsigned threads;  // as asked for, 0 for one per core; FilterThreadCount decides per frame
+    bool cached;       // keep the ring from frame to frame
     FilterValues values;
+    // frei0r calls an instance from one thread at a time; a host that does
+    // not gets the uncached path for the overlapping frame, never a torn cache.
+    std::mutex cache_lock;
+    FilterRingCache cache;
+};
+
+// Frames being shaded in the whole process. A host that already runs
+// several frames at once (melt's parallel frame threads) has the cores
+// busy, so a frame that is not alone stays on the calling thread.
+std::atomic<unsigned> frames_in_progress{0};
+
+class FrameInProgress {
+public:
+    FrameInProgress() noexcept : alone_(frames_in_progress.fetch_add(1, std::memory_order_relaxed) == 0) {}
+    ~FrameInProgress() { frames_in_progress.fetch_sub(1, std::memory_order_relaxed); }
+    FrameInProgress(const FrameInProgress &) = delete;
+    FrameInProgress &operator=(const FrameInProgress &) = delete;
+    bool Alone() const noexcept { return alone_; }
+
+private:
+    bool alone_;
+};
+
+// The arithmetic is defined in round-to-nearest with every exception
+// masked and no flushing of tiny values: a frame is shaded in that
+// environment, and the host's own is given back as it was, flags included.
+class DefaultFloatingPoint {
+public:
+    DefaultFloatingPoint() noexcept : saved_(std::fegetenv(&host_) == 0) { std::fesetenv(FE_DFL_ENV); }
+    ~DefaultFloatingPoint() {
+        if (saved_) {
+            std::fesetenv(&host_);
+        }
+    }
+    DefaultFloatingPoint(const DefaultFloatingPoint &) = delete;
+    DefaultFloatingPoint &operator=(const DefaultFloatingPoint &) = delete;
+
+private:
+    std::fenv_t host_{};
+    bool saved_;
 };
 
 }  // namespace
@@ -63,7 +108,15 @@ FILTER_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int heig
     if (width == 0 || height == 0 || width > limit || height > limit) {
         return nullptr;
     }
-    return new (std::nothrow) FilterInstance{width, height, FilterThreadsFromEnvironment(), DefaultFilterValues()};
+    auto *filter = new (std::nothrow) FilterInstance{};
+    if (filter != nullptr) {
+        filter->width = width;
+        filter->height = height;
+        filter->threads = FilterNumberFromEnvironment("TIDALHALO_THREADS", 0);
+        filter->cached = FilterNumberFromEnvironment("TIDALHALO_RING_CACHE", 1) != 0;
+        filter->values = DefaultFilterValues();
+    }
+    return filter;
 }
 
 FILTER_EXPORT void f0r_destruct(f0r_instance_t instance) { delete static_cast<FilterInstance *>(instance); }
@@ -71,7 +124,7 @@ FILTER_EXPORT void f0r_destruct(f0r_instance_t instance) { delete static_cast<Fi
 FILTER_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
     if (instance != nullptr) {
         auto &filter = *static_cast<FilterInstance *>(instance);
-        SetFilterParam(filter.values, param_index, param, filter.width, filter.height);
+        SetFilterParam(filter.values, param_index, param);
     }
 }
 
@@ -82,13 +135,23 @@ FILTER_EXPORT void f0r_get_param_value(f0r_instance_t instance, f0r_param_t para
 }
 
 FILTER_EXPORT void f0r_update(f0r_instance_t instance, double, const uint32_t *inframe, uint32_t *outframe) {
-    if (instance == nullptr) {
+    if (instance == nullptr || inframe == nullptr || outframe == nullptr) {
         return;
     }
-    const auto &filter = *static_cast<const FilterInstance *>(instance);
+    auto &filter = *static_cast<FilterInstance *>(instance);
+    const DefaultFloatingPoint environment;
+    const FrameInProgress frame;
     const RingRenderInfo info = FilterRenderInfo(filter.values, filter.width, filter.height);
-    ShadeFilterFrame(info, filter.width, filter.height, reinterpret_cast<const uint8_t *>(inframe),
-                     reinterpret_cast<uint8_t *>(outframe), filter.threads);
+    const unsigned bands =
+        filter.threads == 0 && !frame.Alone() ? 1 : FilterThreadCount(filter.width, filter.height, filter.threads);
+    const auto *in = reinterpret_cast<const uint8_t *>(inframe);
+    auto *out = reinterpret_cast<uint8_t *>(outframe);
+    std::unique_lock<std::mutex> lock(filter.cache_lock, std::try_to_lock);
+    if (filter.cached && lock.owns_lock()) {
+        filter.cache.ShadeFrame(info, filter.width, filter.height, in, out, bands);
+    } else {
+        ShadeFilterFrame(info, filter.width, filter.height, in, out, bands);
+    }
 }
 
 FILTER_EXPORT void f0r_update2(f0r_instance_t instance, double time, const uint32_t *inframe1, const uint32_t *,

@@ -33,7 +33,7 @@ texts=(LICENSE README.txt THIRD-PARTY.md)
 expected_zip=$(printf "Kv_Tidalhalo-$version-win64/%s\n" Kv_Tidalhalo.aex "${texts[@]}" | LC_ALL=C sort)
 linux_files=(Kv_Tidalhalo.so tidalhalo "${texts[@]}")
 if git ls-files --error-unmatch frei0r/CMakeLists.txt >/dev/null 2>&1; then
-  linux_files+=(tidalhalo.so)
+  linux_files+=(tidalhalo.so frei0r_tidalhalo.xml)
 fi
 expected_tar=$( (echo "tidalhalo-$version-linux-x86_64/"
                  printf "tidalhalo-$version-linux-x86_64/%s\n" "${linux_files[@]}") | LC_ALL=C sort)

@@ -2,7 +2,8 @@
 # Builds a release of the committed tree and writes it to dist/:
 #   Kv_Tidalhalo-<version>-win64.zip         the .aex, README.txt, LICENSE, THIRD-PARTY.md
 #   tidalhalo-<version>-linux-x86_64.tar.gz  the tool, the native module (and the frei0r
-#                                            filter when the tree builds one), the same texts
+#                                            filter with its Kdenlive description when the
+#                                            tree builds one), the same texts
 #   SHA256SUMS                               of both
 # <version> is the module's own version (entry/identity.h) and the commit,
 # e.g. 2.0-1a2b3c4. The build starts from a fresh export of HEAD, so nothing
@@ -97,6 +98,8 @@ crlf <"$src/THIRD-PARTY.md" >"$stage/$win_name/THIRD-PARTY.md"
 install -m 0755 "$native/cli/tidalhalo" "$native/Kv_Tidalhalo.so" "$stage/$linux_name/"
 if ((${#frei0r[@]})); then
   install -m 0755 "$native/frei0r/tidalhalo.so" "$stage/$linux_name/"
+  # Kdenlive's description of the filter, for ~/.local/share/kdenlive/effects/.
+  install -m 0644 "$src/frei0r/kdenlive/frei0r_tidalhalo.xml" "$stage/$linux_name/"
 fi
 readme >"$stage/$linux_name/README.txt"
 install -m 0644 "$src/LICENSE" "$src/THIRD-PARTY.md" "$stage/$linux_name/"

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -110,6 +111,23 @@ std::vector<uint8_t> FilterInstance::Render(const std::vector<uint8_t> &rgba, ui
     std::memcpy(result.data(), out.data(), rgba.size());
     return result;
 }
+
+void FilterInstance::SetAny(int index, double value) const {
+    static const char *const blends[] = {"none", "normal", "add", "stencil-multiply", "stencil-multiply-alpha"};
+    if (index == kColor1 || index == kColor2) {
+        SetColor(index, static_cast<float>(value), static_cast<float>(value), static_cast<float>(value));
+    } else if (index == kBlend) {
+        SetString(index, blends[static_cast<int>(value) % 5]);
+    } else {
+        SetDouble(index, value);
+    }
+}
+
+ScopedEnvironment::ScopedEnvironment(const char *name, const char *value) : name_(name) {
+    setenv(name, value, 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment() { unsetenv(name_.c_str()); }
 
 std::vector<uint8_t> NoisePicture(unsigned width, unsigned height, uint32_t seed) {
     std::vector<uint8_t> rgba(static_cast<std::size_t>(width) * height * 4);

@@ -59,6 +59,11 @@ public:
     // frame that starts filled with fill.
     std::vector<uint8_t> Render(const std::vector<uint8_t> &rgba, uint8_t fill = 0) const;
 
+    // Sets a parameter by the kind its index has: a double, or for a colour
+    // the value for every channel, or for the blend mode the name at that
+    // index of the five.
+    void SetAny(int index, double value) const;
+
 private:
     const Frei0rFilter &filter_;
     f0r_instance_t instance_ = nullptr;
@@ -68,7 +73,8 @@ private:
 
 // Parameter indices in the filter's order.
 enum FilterParam : int {
-    kCenter = 0,
+    kCenterX = 0,
+    kCenterY,
     kRadius,
     kFeather,
     kExpand,
@@ -79,6 +85,18 @@ enum FilterParam : int {
     kSmooth,
     kBlend,
     kNumParams
+};
+
+// Sets TIDALHALO_* variables for the instances made while it lives.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char *name, const char *value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment &) = delete;
+    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
+
+private:
+    std::string name_;
 };
 
 // width x height RGBA bytes of varied colour and every kind of alpha.

@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # The filter inside real frei0r hosts, found through FREI0R_PATH: a frame
-# through ffmpeg's frei0r filter, or through melt's frei0r.tidalhalo, must be
-# the tool's frame for the same picture and values, in every blend mode.
-# Usage: hosts_test.sh ffmpeg|melt PLUGIN_DIR TOOL
+# through ffmpeg's frei0r filter, melt's frei0r.tidalhalo (a still, and
+# keyframes), GStreamer's frei0r-filter-tidalhalo, or a Kdenlive project
+# rendered by melt, must be the tool's frame for the same picture and
+# values. The filter's centre is (x * width, y * height) of the frame and
+# its radius and feather fractions of the width: on the 240 x 135 card a
+# radius of 0.25 is 60 pixels.
+# Usage: hosts_test.sh ffmpeg|melt|gstreamer|kdenlive PLUGIN_DIR TOOL [KDENLIVE_XML]
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 host=$1
 export FREI0R_PATH=$2
 tool=$3
+effect_xml=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -57,16 +63,22 @@ melt_profile() {
 # busy machine melt now and then ends without writing the frame, or never
 # ends, with the filter or without it (a race of its own); a frame that the
 # filter keeps it from making is missing on every try.
-melt_frame() {  # the filter's properties
+melt_frames() {  # the last frame to write, then what melt plays: a producer and its filters
+  local last=$1
+  shift
   for _ in 1 2 3 4 5; do
     rm -f melt_*.png
-    timeout -k 5 60 melt -silent -profile card.profile card.png out=0 -filter frei0r.tidalhalo "$@" \
+    timeout -k 5 60 melt -silent -profile card.profile "$@" \
       -consumer avformat:melt_%d.png vcodec=png pix_fmt=rgba real_time=0 terminate_on_pause=1 >melt.log 2>&1 || true
-    if [ -f melt_1.png ]; then
+    if [ -f "melt_$((last + 1)).png" ]; then
       return 0
     fi
   done
   return 1
+}
+
+melt_frame() {  # the filter's properties
+  melt_frames 0 card.png out=0 -filter frei0r.tidalhalo "$@"
 }
 
 melt_case() {  # the filter's properties before the blend, the tool's options
@@ -81,16 +93,101 @@ melt_case() {  # the filter's properties before the blend, the tool's options
   done
 }
 
+# Three frames of keyframed values against the tool at the values MLT
+# interpolates; the keyframes are chosen so that every interpolated value
+# is exact in binary.
+melt_keyframe_case() {  # how the filter is given: "filter" or "kdenlive"
+  local expected=(
+    "--center 48,67.5 --radius 30"
+    "--center 120,67.5 --radius 45"
+    "--center 192,67.5 --radius 60")
+  if [ "$1" = kdenlive ]; then
+    kdenlive_project >project.kdenlive
+    melt_frames 10 xml:project.kdenlive || { echo "MISSING: the Kdenlive project wrote no frames"; cat melt.log; failures=$((failures + 1)); return; }
+  else
+    melt_frames 10 card.png out=10 -filter frei0r.tidalhalo center_x="0=0.2;10=0.8" radius="0=0.125;10=0.25" \
+      feather=0.0625 scatter=0.25 blend=add \
+      || { echo "MISSING: melt wrote no keyframed frames"; cat melt.log; failures=$((failures + 1)); return; }
+  fi
+  local i=0
+  for frame in 0 5 10; do
+    "$tool" render card.png --depth 8 ${expected[$i]} --feather 15 --scatter 128 --blend add -o tool.png
+    compare "$1 keyframes, frame $frame" tool.png "melt_$((frame + 1)).png"
+    i=$((i + 1))
+  done
+}
+
+# The project as Kdenlive 22.12 saves it: the card on a track of a
+# tractor, the effect on the clip with keyframed centre and radius (as
+# timecodes), its other values as the description's fields write them.
+kdenlive_project() {
+  cat <<XML
+<?xml version='1.0' encoding='utf-8'?>
+<mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0" root="$work">
+ <profile description="card" width="240" height="135" progressive="1" sample_aspect_num="1" sample_aspect_den="1" display_aspect_num="16" display_aspect_den="9" frame_rate_num="25" frame_rate_den="1" colorspace="709"/>
+ <producer id="producer0" in="00:00:00.000" out="00:00:00.400">
+  <property name="length">11</property>
+  <property name="eof">pause</property>
+  <property name="resource">$work/card.png</property>
+  <property name="ttl">25</property>
+  <property name="aspect_ratio">1</property>
+  <property name="mlt_service">qimage</property>
+  <property name="kdenlive:clipname"/>
+  <property name="kdenlive:clip_type">5</property>
+  <property name="kdenlive:id">2</property>
+ </producer>
+ <playlist id="main_bin">
+  <property name="kdenlive:docproperties.version">1.04</property>
+  <property name="xml_retain">1</property>
+  <entry producer="producer0" in="00:00:00.000" out="00:00:00.400"/>
+ </playlist>
+ <playlist id="playlist0">
+  <entry producer="producer0" in="00:00:00.000" out="00:00:00.400">
+   <property name="kdenlive:id">2</property>
+   <filter id="filter0">
+    <property name="mlt_service">frei0r.tidalhalo</property>
+    <property name="kdenlive_id">frei0r.tidalhalo</property>
+    <property name="center_x">00:00:00.000=0.2;00:00:00.400=0.8</property>
+    <property name="center_y">0.5</property>
+    <property name="radius">00:00:00.000=0.125;00:00:00.400=0.25</property>
+    <property name="feather">0.0625</property>
+    <property name="expand">0.5</property>
+    <property name="opacity">1</property>
+    <property name="scatter">0.25</property>
+    <property name="color1">0xffffffff</property>
+    <property name="color2">0x007fffff</property>
+    <property name="smooth">1</property>
+    <property name="blend">add</property>
+    <property name="kdenlive:collapsed">0</property>
+   </filter>
+  </entry>
+ </playlist>
+ <tractor id="tractor0" in="00:00:00.000" out="00:00:00.400">
+  <property name="kdenlive:projectTractor">1</property>
+  <track producer="playlist0"/>
+ </tractor>
+</mlt>
+XML
+}
+
+# GStreamer names each colour channel as a property of its own.
+gstreamer_case() {  # the element's properties, the tool's options
+  timeout -k 5 60 gst-launch-1.0 -q filesrc location=card.png ! pngdec ! videoconvert ! video/x-raw,format=RGBA \
+    ! frei0r-filter-tidalhalo $1 ! videoconvert ! video/x-raw,format=RGBA ! pngenc ! filesink location=gst.png
+  "$tool" render card.png --depth 8 $2 -o tool.png
+  compare "gstreamer $1" tool.png gst.png
+}
+
 case "$host" in
 ffmpeg)
   filters=$(ffmpeg -nostdin -hide_banner -filters 2>/dev/null)
   grep -qw frei0r <<<"$filters" || { echo "ffmpeg has no frei0r filter"; exit 1; }
   # Scatter with smoothing, colours as r/g/b and as hexadecimal.
-  ffmpeg_case "0.375/0.625|0.0625|0.015625|0.625|0.875|0.25|1/0.8/0.2|0x1A33E6|y" \
-    "--center 90,84.375 --radius 62.5 --feather 15.625 --expand 62.5 --opacity 87.5 --scatter 128
+  ffmpeg_case "0.375|0.625|0.25|0.0625|0.625|0.875|0.25|1/0.8/0.2|0x1A33E6|y" \
+    "--center 90,84.375 --radius 60 --feather 15 --expand 62.5 --opacity 87.5 --scatter 128
      --color1 #FFCC33 --color2 #1A33E6 --smooth"
   # A hard-edged disc without smoothing, a named colour.
-  ffmpeg_case "0.75/0.25|0.09|0|1|1|0|orange|0/0.5/1|n" \
+  ffmpeg_case "0.75|0.25|0.375|0|1|1|0|orange|0/0.5/1|n" \
     "--center 180,33.75 --radius 90 --feather 0 --expand 100 --opacity 100 --scatter 0
      --color1 #FFA500 --color2 #0080FF --no-smooth"
   ;;
@@ -98,15 +195,30 @@ melt)
   filters=$(melt -query filters 2>/dev/null)
   grep -q 'frei0r\.tidalhalo' <<<"$filters" || { echo "melt does not list frei0r.tidalhalo"; exit 1; }
   melt_profile
-  # melt (MLT 7.12) passes no position parameter, so the ring keeps its
-  # default centre, the middle of the frame.
-  melt_case "radius=0.0625 feather=0.015625 expand=0.625 opacity=0.875 scatter=0.25 color1=#ffcc33 color2=#1a33e6 smooth=1" \
-    "--radius 62.5 --feather 15.625 --expand 62.5 --opacity 87.5 --scatter 128 --color1 #FFCC33 --color2 #1A33E6 --smooth"
-  melt_case "radius=0.09 feather=0 expand=1 scatter=0 color1=#ffa500 smooth=0" \
-    "--radius 90 --feather 0 --expand 100 --scatter 0 --color1 #FFA500 --no-smooth"
+  melt_case "center_x=0.375 center_y=0.625 radius=0.25 feather=0.0625 expand=0.625 opacity=0.875 scatter=0.25 color1=#ffcc33 color2=#1a33e6 smooth=1" \
+    "--center 90,84.375 --radius 60 --feather 15 --expand 62.5 --opacity 87.5 --scatter 128 --color1 #FFCC33 --color2 #1A33E6 --smooth"
+  melt_case "center_x=0.75 center_y=0.25 radius=0.375 feather=0 expand=1 scatter=0 color1=#ffa500 smooth=0" \
+    "--center 180,33.75 --radius 90 --feather 0 --expand 100 --scatter 0 --color1 #FFA500 --no-smooth"
+  melt_keyframe_case filter
+  ;;
+gstreamer)
+  gst-inspect-1.0 frei0r-filter-tidalhalo >/dev/null 2>&1 || { echo "GStreamer has no frei0r-filter-tidalhalo"; exit 1; }
+  gstreamer_case "center-x=0.375 center-y=0.625 radius=0.25 feather=0.0625 expand=0.625 opacity=0.875 scatter=0.25
+      color1-r=1 color1-g=0.8 color1-b=0.2 color2-r=0.2 color2-g=0.4 color2-b=1 smooth=false blend=add" \
+    "--center 90,84.375 --radius 60 --feather 15 --expand 62.5 --opacity 87.5 --scatter 128
+     --color1 #FFCC33 --color2 #3366FF --no-smooth --blend add"
+  for mode in none normal stencil-multiply stencil-multiply-alpha; do
+    gstreamer_case "center-x=0.75 center-y=0.25 radius=0.375 feather=0.0625 blend=$mode" "--center 180,33.75 --radius 90 --feather 15 --blend $mode"
+  done
+  ;;
+kdenlive)
+  # The effect's description first: its parameters are the filter's.
+  python3 "$here/kdenlive_check.py" "$FREI0R_PATH/tidalhalo.so" "$effect_xml" || failures=$((failures + 1))
+  melt_profile
+  melt_keyframe_case kdenlive
   ;;
 *)
-  echo "usage: hosts_test.sh ffmpeg|melt PLUGIN_DIR TOOL"
+  echo "usage: hosts_test.sh ffmpeg|melt|gstreamer|kdenlive PLUGIN_DIR TOOL [KDENLIVE_XML]"
   exit 2
   ;;
 esac

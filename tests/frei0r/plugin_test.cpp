@@ -31,15 +31,15 @@ std::array<int, 4> Pixel(const std::vector<uint8_t> &rgba, unsigned width, unsig
     return {rgba[at], rgba[at + 1], rgba[at + 2], rgba[at + 3]};
 }
 
-TEST(Frei0rPlugin, DeclaresAnRgbaFilterWithTenParameters) {
+TEST(Frei0rPlugin, DeclaresAnRgbaFilterWithElevenParameters) {
     f0r_plugin_info_t info{};
     Filter().get_plugin_info(&info);
     EXPECT_STREQ(info.name, "tidalhalo");
     EXPECT_EQ(info.plugin_type, F0R_PLUGIN_TYPE_FILTER);
     EXPECT_EQ(info.color_model, F0R_COLOR_MODEL_RGBA8888);
     EXPECT_EQ(info.frei0r_version, 1);
-    EXPECT_EQ(info.major_version, 2);
-    EXPECT_EQ(info.num_params, 10);
+    EXPECT_EQ(info.major_version, 3);
+    EXPECT_EQ(info.num_params, 11);
     EXPECT_NE(info.author, nullptr);
     EXPECT_NE(info.explanation, nullptr);
     Filter().get_plugin_info(nullptr);
@@ -47,10 +47,10 @@ TEST(Frei0rPlugin, DeclaresAnRgbaFilterWithTenParameters) {
 
 TEST(Frei0rPlugin, ParametersComeInTheirOrderWithTheirTypes) {
     const std::pair<const char *, int> expected[] = {
-        {"center", F0R_PARAM_POSITION}, {"radius", F0R_PARAM_DOUBLE}, {"feather", F0R_PARAM_DOUBLE},
-        {"expand", F0R_PARAM_DOUBLE},   {"opacity", F0R_PARAM_DOUBLE}, {"scatter", F0R_PARAM_DOUBLE},
-        {"color1", F0R_PARAM_COLOR},    {"color2", F0R_PARAM_COLOR},   {"smooth", F0R_PARAM_BOOL},
-        {"blend", F0R_PARAM_STRING}};
+        {"center_x", F0R_PARAM_DOUBLE}, {"center_y", F0R_PARAM_DOUBLE}, {"radius", F0R_PARAM_DOUBLE},
+        {"feather", F0R_PARAM_DOUBLE},  {"expand", F0R_PARAM_DOUBLE},   {"opacity", F0R_PARAM_DOUBLE},
+        {"scatter", F0R_PARAM_DOUBLE},  {"color1", F0R_PARAM_COLOR},    {"color2", F0R_PARAM_COLOR},
+        {"smooth", F0R_PARAM_BOOL},     {"blend", F0R_PARAM_STRING}};
     for (int index = 0; index < kNumParams; ++index) {
         f0r_param_info_t info{};
         Filter().get_param_info(&info, index);
@@ -58,7 +58,7 @@ TEST(Frei0rPlugin, ParametersComeInTheirOrderWithTheirTypes) {
         EXPECT_EQ(info.type, expected[index].second) << index;
         EXPECT_NE(info.explanation, nullptr) << index;
     }
-    for (int index : {-1, 10, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+    for (int index : {-1, 11, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
         f0r_param_info_t info{"untouched", 77, nullptr};
         Filter().get_param_info(&info, index);
         EXPECT_STREQ(info.name, "untouched") << index;
@@ -69,13 +69,11 @@ TEST(Frei0rPlugin, ParametersComeInTheirOrderWithTheirTypes) {
 
 TEST(Frei0rPlugin, NewInstanceHoldsTheDefaults) {
     const FilterInstance instance(Filter(), 64, 48);
-    EXPECT_EQ(instance.GetPosition(kCenter).x, 0.5);
-    EXPECT_EQ(instance.GetPosition(kCenter).y, 0.5);
-    EXPECT_EQ(instance.GetDouble(kRadius), 0.1);
-    EXPECT_EQ(instance.GetDouble(kFeather), 0.003);
-    EXPECT_EQ(instance.GetDouble(kExpand), 0.5);
-    EXPECT_EQ(instance.GetDouble(kOpacity), 1.0);
-    EXPECT_EQ(instance.GetDouble(kScatter), 0.0);
+    const std::pair<int, double> doubles[] = {{kCenterX, 0.5}, {kCenterY, 0.5}, {kRadius, 0.1},  {kFeather, 0.002},
+                                              {kExpand, 0.5},  {kOpacity, 1.0}, {kScatter, 0.0}, {kSmooth, 1.0}};
+    for (const auto &[index, value] : doubles) {
+        EXPECT_EQ(instance.GetDouble(index), value) << index;
+    }
     const f0r_param_color_t white = instance.GetColor(kColor1);
     EXPECT_EQ(white.r, 1.0f);
     EXPECT_EQ(white.g, 1.0f);
@@ -84,41 +82,52 @@ TEST(Frei0rPlugin, NewInstanceHoldsTheDefaults) {
     EXPECT_EQ(azure.r, 0.0f);
     EXPECT_EQ(std::lround(azure.g * 255.0), 127);
     EXPECT_EQ(azure.b, 1.0f);
-    EXPECT_EQ(instance.GetDouble(kSmooth), 1.0);
-    EXPECT_EQ(instance.GetString(kBlend), "none");
+    EXPECT_EQ(instance.GetString(kBlend), "normal");
 }
 
-TEST(Frei0rPlugin, ValuesReadBackAsSetWithinTheirRanges) {
+// frei0r's contract: every double lies in 0..1; a value set outside is
+// clamped into it and read back clamped, NaN gives the default, and a bool
+// is on from one half up.
+TEST(Frei0rPlugin, DoublesAreKeptWithinZeroToOne) {
     const FilterInstance instance(Filter(), 100, 50);
-    instance.SetPosition(kCenter, 0.25, -0.5);
-    instance.SetDouble(kRadius, 2.5);
-    instance.SetDouble(kFeather, 0.04);
-    instance.SetDouble(kExpand, 0.3);
-    instance.SetDouble(kOpacity, 0.6);
-    instance.SetDouble(kScatter, 0.75);
-    instance.SetColor(kColor1, 1.0f, 0.5f, 0.0f);
-    instance.SetColor(kColor2, 0.25f, 0.0f, 1.0f);
-    instance.SetDouble(kSmooth, 0.0);
-    instance.SetString(kBlend, "stencil-multiply-alpha");
-    EXPECT_EQ(instance.GetPosition(kCenter).x, 0.25);
-    EXPECT_EQ(instance.GetPosition(kCenter).y, -0.5);
-    EXPECT_EQ(instance.GetDouble(kRadius), 2.5);
-    EXPECT_EQ(instance.GetDouble(kFeather), 0.04);
-    EXPECT_EQ(instance.GetDouble(kExpand), 0.3);
-    EXPECT_EQ(instance.GetDouble(kOpacity), 0.6);
-    EXPECT_EQ(instance.GetDouble(kScatter), 0.75);
-    EXPECT_EQ(instance.GetColor(kColor1).g, 0.5f);
-    EXPECT_EQ(instance.GetColor(kColor2).r, 0.25f);
-    EXPECT_EQ(instance.GetDouble(kSmooth), 0.0);
-    EXPECT_EQ(instance.GetString(kBlend), "stencil-multiply-alpha");
+    const double defaults[] = {0.5, 0.5, 0.1, 0.002, 0.5, 1.0, 0.0};
+    const std::pair<double, double> cases[] = {{0.25, 0.25}, {0.0, 0.0},   {1.0, 1.0},  {1e-300, 1e-300},
+                                               {0.999, 0.999}, {-0.5, 0.0}, {1.5, 1.0}, {1e300, 1.0},
+                                               {kInf, 1.0},   {-kInf, 0.0}};
+    for (int index = kCenterX; index <= kScatter; ++index) {
+        for (const auto &[given, read] : cases) {
+            instance.SetDouble(index, given);
+            EXPECT_EQ(instance.GetDouble(index), read) << index << " set to " << given;
+        }
+        instance.SetDouble(index, 0.75);
+        instance.SetDouble(index, kNaN);
+        EXPECT_EQ(instance.GetDouble(index), defaults[index]) << index;
+    }
+
+    const std::pair<double, double> flags[] = {{0.5, 1.0},   {0.49999999, 0.0}, {0.75, 1.0}, {0.0, 0.0},
+                                               {-7.0, 0.0},  {1e300, 1.0},      {kInf, 1.0}, {kNaN, 1.0}};
+    for (const auto &[given, read] : flags) {
+        instance.SetDouble(kSmooth, given < 0.5 ? 1.0 : 0.0);
+        instance.SetDouble(kSmooth, given);
+        EXPECT_EQ(instance.GetDouble(kSmooth), read) << given;
+    }
+
+    instance.SetColor(kColor1, 7.0f, -3.0f, std::nanf(""));
+    EXPECT_EQ(instance.GetColor(kColor1).r, 1.0f);
+    EXPECT_EQ(instance.GetColor(kColor1).g, 0.0f);
+    EXPECT_EQ(instance.GetColor(kColor1).b, 1.0f);  // white's blue
+    instance.SetColor(kColor2, std::nanf(""), 0.25f, -std::numeric_limits<float>::infinity());
+    EXPECT_EQ(instance.GetColor(kColor2).r, 0.0f);
+    EXPECT_EQ(instance.GetColor(kColor2).g, 0.25f);
+    EXPECT_EQ(instance.GetColor(kColor2).b, 0.0f);
 }
 
 TEST(Frei0rPlugin, BlendIsReadByTheToolsNamesOrNumbersAndOtherwiseDefaults) {
     const FilterInstance instance(Filter(), 8, 8);
     const std::pair<const char *, const char *> cases[] = {
-        {"normal", "normal"}, {"add", "add"}, {"stencil-multiply", "stencil-multiply"}, {"4", "stencil-multiply"},
-        {"1", "none"},        {"5", "stencil-multiply-alpha"}, {"", "none"},         {"Normal", "none"},
-        {"add ", "none"},     {"0", "none"},   {"6", "none"},  {"55", "none"},      {"stencil", "none"}};
+        {"none", "none"}, {"add", "add"}, {"stencil-multiply", "stencil-multiply"}, {"4", "stencil-multiply"},
+        {"1", "none"},    {"5", "stencil-multiply-alpha"}, {"", "normal"},         {"Normal", "normal"},
+        {"add ", "normal"}, {"0", "normal"}, {"6", "normal"}, {"55", "normal"},     {"stencil", "normal"}};
     for (const auto &[text, mode] : cases) {
         instance.SetString(kBlend, "add");
         instance.SetString(kBlend, text);
@@ -126,59 +135,22 @@ TEST(Frei0rPlugin, BlendIsReadByTheToolsNamesOrNumbersAndOtherwiseDefaults) {
     }
     instance.SetString(kBlend, "add");
     instance.SetString(kBlend, nullptr);
-    EXPECT_EQ(instance.GetString(kBlend), "none");
+    EXPECT_EQ(instance.GetString(kBlend), "normal");
     instance.SetString(kBlend, std::string(100000, 'x').c_str());
-    EXPECT_EQ(instance.GetString(kBlend), "none");
-}
+    EXPECT_EQ(instance.GetString(kBlend), "normal");
 
-TEST(Frei0rPlugin, OutOfRangeValuesAreClampedAndNaNGivesTheDefault) {
-    const FilterInstance instance(Filter(), 1000, 10);
-    const std::pair<int, double> maxima[] = {
-        {kRadius, 10.0}, {kFeather, 10.0}, {kExpand, 1.0}, {kOpacity, 1.0}, {kScatter, 1.0}};
-    const double defaults[] = {0, 0.1, 0.003, 0.5, 1.0, 0.0};
-    for (const auto &[index, maximum] : maxima) {
-        instance.SetDouble(index, 1e9);
-        EXPECT_EQ(instance.GetDouble(index), maximum) << index;
-        instance.SetDouble(index, kInf);
-        EXPECT_EQ(instance.GetDouble(index), maximum) << index;
-        instance.SetDouble(index, -0.5);
-        EXPECT_EQ(instance.GetDouble(index), 0.0) << index;
-        instance.SetDouble(index, -kInf);
-        EXPECT_EQ(instance.GetDouble(index), 0.0) << index;
-        instance.SetDouble(index, kNaN);
-        EXPECT_EQ(instance.GetDouble(index), defaults[index]) << index;
-    }
-
-    instance.SetColor(kColor1, 7.0f, -3.0f, std::nanf(""));
-    EXPECT_EQ(instance.GetColor(kColor1).r, 1.0f);
-    EXPECT_EQ(instance.GetColor(kColor1).g, 0.0f);
-    EXPECT_EQ(instance.GetColor(kColor1).b, 1.0f);  // white's blue
-    instance.SetColor(kColor2, std::nanf(""), std::nanf(""), -std::numeric_limits<float>::infinity());
-    EXPECT_EQ(instance.GetColor(kColor2).r, 0.0f);
-    EXPECT_EQ(std::lround(instance.GetColor(kColor2).g * 255.0), 127);
-    EXPECT_EQ(instance.GetColor(kColor2).b, 0.0f);
-
-    // A bool is true above one half.
-    const std::pair<double, double> flags[] = {{0.5, 0.0}, {0.51, 1.0}, {-7.0, 0.0}, {1e300, 1.0}, {kNaN, 1.0}};
-    for (const auto &[given, read] : flags) {
-        instance.SetDouble(kSmooth, 0.0);
-        instance.SetDouble(kSmooth, given);
-        EXPECT_EQ(instance.GetDouble(kSmooth), read) << given;
-    }
-
-    // The centre stays within what a 16.16 point holds: 32767 pixels each way.
-    instance.SetPosition(kCenter, 1e300, -kInf);
-    EXPECT_EQ(instance.GetPosition(kCenter).x, 32.767);
-    EXPECT_EQ(instance.GetPosition(kCenter).y, -3276.7);
-    instance.SetPosition(kCenter, kNaN, 0.125);
-    EXPECT_EQ(instance.GetPosition(kCenter).x, 0.5);
-    EXPECT_EQ(instance.GetPosition(kCenter).y, 0.125);
+    // The name handed out is the instance's own copy: another instance's
+    // setting does not change it.
+    const FilterInstance other(Filter(), 8, 8);
+    instance.SetString(kBlend, "add");
+    other.SetString(kBlend, "none");
+    EXPECT_EQ(instance.GetString(kBlend), "add");
 }
 
 TEST(Frei0rPlugin, HostileCallsChangeNothingAndReachNoMemory) {
     const FilterInstance instance(Filter(), 3, 5);
     instance.SetDouble(kRadius, 0.004);
-    for (int index : {-1, 10, 99, std::numeric_limits<int>::min()}) {
+    for (int index : {-1, 11, 99, std::numeric_limits<int>::min()}) {
         double value = 0.7;
         Filter().set_param_value(instance.Get(), &value, index);
         EXPECT_EQ(instance.GetDouble(index), -12345.0) << index;  // nothing written
@@ -215,8 +187,8 @@ TEST(Frei0rPlugin, ExtremeValuesRenderTinyAndOddFrames) {
         for (const char *blend : {"none", "normal", "add", "stencil-multiply", "stencil-multiply-alpha"}) {
             instance.SetString(kBlend, blend);
             for (double extreme : {0.0, 1e-300, 1.0, 1e300, kNaN, -kInf}) {
-                instance.SetPosition(kCenter, extreme, -extreme);
-                for (int index = kRadius; index <= kScatter; ++index) {
+                instance.SetDouble(kCenterY, -extreme);
+                for (int index = kCenterX; index <= kScatter; ++index) {
                     instance.SetDouble(index, extreme);
                 }
                 instance.SetDouble(kSmooth, extreme);
@@ -227,26 +199,27 @@ TEST(Frei0rPlugin, ExtremeValuesRenderTinyAndOddFrames) {
     }
 }
 
-// Default ring on a 400 x 400 frame: centre (200, 200), radius 100, mode
+// Default ring on a 400 x 300 frame: centre (200, 150), radius 40, in mode
 // "none". Far from the ring the pixel is colour 2 with alpha 0, on the ring
 // colour 1 fully opaque: red, green, blue, alpha in memory order.
 TEST(Frei0rPlugin, FramesAreRgbaWithAlphaLast) {
-    const FilterInstance instance(Filter(), 400, 400);
-    const std::vector<uint8_t> out = instance.Render(NoisePicture(400, 400, 5));
+    const FilterInstance instance(Filter(), 400, 300);
+    instance.SetString(kBlend, "none");
+    const std::vector<uint8_t> out = instance.Render(NoisePicture(400, 300, 5));
     EXPECT_EQ(Pixel(out, 400, 0, 0), (std::array<int, 4>{0, 127, 255, 0}));
-    EXPECT_EQ(Pixel(out, 400, 300, 200), (std::array<int, 4>{255, 255, 255, 255}));
-    EXPECT_EQ(Pixel(out, 400, 200, 100), (std::array<int, 4>{255, 255, 255, 255}));
+    EXPECT_EQ(Pixel(out, 400, 240, 150), (std::array<int, 4>{255, 255, 255, 255}));
+    EXPECT_EQ(Pixel(out, 400, 200, 110), (std::array<int, 4>{255, 255, 255, 255}));
 
     // Normal over an opaque picture keeps it away from the ring.
     instance.SetString(kBlend, "normal");
-    std::vector<uint8_t> opaque(400 * 400 * 4);
+    std::vector<uint8_t> opaque(400 * 300 * 4);
     for (std::size_t i = 0; i < opaque.size(); i += 4) {
         opaque[i] = 10;
         opaque[i + 1] = 20;
         opaque[i + 2] = 30;
         opaque[i + 3] = 255;
     }
-    EXPECT_EQ(Pixel(instance.Render(opaque), 400, 5, 395), (std::array<int, 4>{10, 20, 30, 255}));
+    EXPECT_EQ(Pixel(instance.Render(opaque), 400, 5, 295), (std::array<int, 4>{10, 20, 30, 255}));
 }
 
 TEST(Frei0rPlugin, ShadingInPlaceGivesTheSameFrame) {
@@ -256,6 +229,7 @@ TEST(Frei0rPlugin, ShadingInPlaceGivesTheSameFrame) {
     instance.SetDouble(kFeather, 0.01);
     instance.SetDouble(kScatter, 0.4);
     const std::vector<uint8_t> picture = NoisePicture(97, 61, 9);
+    instance.SetDouble(kRadius, 0.3);
     std::vector<uint32_t> frame(97 * 61);
     std::memcpy(frame.data(), picture.data(), picture.size());
     Filter().update(instance.Get(), 0.0, frame.data(), frame.data());
@@ -275,10 +249,10 @@ TEST(Frei0rPlugin, FramesDoNotDependOnTheNumberOfThreads) {
     constexpr unsigned kWidth = 640, kHeight = 483;
     const std::vector<uint8_t> picture = NoisePicture(kWidth, kHeight, 77);
     const auto render = [&](const char *threads, const char *blend) {
-        setenv("TIDALHALO_THREADS", threads, 1);
+        const ScopedEnvironment environment("TIDALHALO_THREADS", threads);
         const FilterInstance instance(Filter(), kWidth, kHeight);
-        unsetenv("TIDALHALO_THREADS");
-        instance.SetPosition(kCenter, 0.4, 0.55);
+        instance.SetDouble(kCenterX, 0.4);
+        instance.SetDouble(kCenterY, 0.55);
         instance.SetDouble(kRadius, 0.15);
         instance.SetDouble(kFeather, 0.06);
         instance.SetDouble(kScatter, 0.8);

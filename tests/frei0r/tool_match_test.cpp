@@ -1,7 +1,10 @@
 // The filter against the tool: the same picture and the same values through
 // f0r_update and through "tidalhalo render --depth 8" (the module driven by
 // our host) give the same bytes, in every blend mode, with scatter and
-// smoothing, at several sizes including one pixel and odd ones.
+// smoothing, at several sizes including one pixel and odd ones. The
+// filter's centre is (x * width, y * height) and its radius and feather are
+// fractions of the width; each frame after the first in a setting reuses
+// the ring the instance kept.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -17,7 +20,7 @@ namespace {
 
 struct FilterSetting {
     double center_x, center_y;
-    double radius_of_side;  // the radius as a share of the frame's shorter side
+    double radius_of_side;  // the radius as a share of the frame's shorter side, up to the width
     double feather, expand, opacity, scatter;
     f0r_param_color_t color1, color2;
     bool smooth;
@@ -25,14 +28,16 @@ struct FilterSetting {
 
 const FilterSetting kSettings[] = {
     // The defaults but for the radius.
-    {0.5, 0.5, 0.3, 0.003, 0.5, 1.0, 0.0, {1.0f, 1.0f, 1.0f}, {0.0f, 127.0f / 255.0f, 1.0f}, true},
+    {0.5, 0.5, 0.3, 0.002, 0.5, 1.0, 0.0, {1.0f, 1.0f, 1.0f}, {0.0f, 127.0f / 255.0f, 1.0f}, true},
     // Scatter with smoothing, off centre, not fully opaque.
     {0.3, 0.65, 0.35, 0.0071, 0.8, 0.7, 0.6, {1.0f, 0.5f, 0.0f}, {0.0f, 0.0f, 1.0f}, true},
     // Scatter at its maximum without smoothing, a disc with a hard edge;
     // colours that are no whole multiple of 1/255.
     {0.55, 0.45, 0.4, 0.0, 1.0, 0.93, 1.0, {0.2f, 0.9f, 0.4f}, {1.0f, 0.1f, 0.5f}, false},
-    // Centre outside the frame, a ring wider than it.
+    // Centre in a corner, a ring wider than the frame.
     {-0.2, 1.3, 1.1, 0.09, 0.35, 0.5, 0.05, {0.7f, 0.6f, 0.2f}, {0.1f, 0.3f, 0.9f}, true},
+    // The widest ring, a feather wider than the frame, the smallest values.
+    {1.0, 0.0, 9.0, 1.0, 0.0, 0.0, 0.0, {0.0f, 0.0f, 0.0f}, {1.0f, 1.0f, 1.0f}, false},
 };
 
 const char *const kBlends[] = {"none", "normal", "add", "stencil-multiply", "stencil-multiply-alpha"};
@@ -64,8 +69,12 @@ void ExpectSameAsTool(unsigned width, unsigned height) {
     const double side = width < height ? width : height;
 
     for (const FilterSetting &setting : kSettings) {
-        const double radius = setting.radius_of_side * side / 1000.0;
-        instance.SetPosition(kCenter, setting.center_x, setting.center_y);
+        // Centres outside the frame come in from the edge: the filter's values lie in 0..1.
+        const double center_x = std::fmin(std::fmax(setting.center_x, 0.0), 1.0);
+        const double center_y = std::fmin(std::fmax(setting.center_y, 0.0), 1.0);
+        const double radius = std::fmin(setting.radius_of_side * side / width, 1.0);
+        instance.SetDouble(kCenterX, center_x);
+        instance.SetDouble(kCenterY, center_y);
         instance.SetDouble(kRadius, radius);
         instance.SetDouble(kFeather, setting.feather);
         instance.SetDouble(kExpand, setting.expand);
@@ -75,8 +84,8 @@ void ExpectSameAsTool(unsigned width, unsigned height) {
         instance.SetColor(kColor2, setting.color2.r, setting.color2.g, setting.color2.b);
         instance.SetDouble(kSmooth, setting.smooth ? 1.0 : 0.0);
         const std::string values =
-            " --center=" + Number(setting.center_x * width) + "," + Number(setting.center_y * height) +
-            " --radius=" + Number(radius * 1000.0) + " --feather=" + Number(setting.feather * 1000.0) +
+            " --center=" + Number(center_x * width) + "," + Number(center_y * height) +
+            " --radius=" + Number(radius * width) + " --feather=" + Number(setting.feather * width) +
             " --expand=" + Number(setting.expand * 100.0) + " --opacity=" + Number(setting.opacity * 100.0) +
             " --scatter=" + Number(setting.scatter * 512.0) + " '--color1=" + HexColor(setting.color1) +
             "' '--color2=" + HexColor(setting.color2) + "'" + (setting.smooth ? " --smooth" : " --no-smooth");

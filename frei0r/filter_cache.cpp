@@ -1,0 +1,431 @@
+#include "frei0r/filter_cache.h"
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "frei0r/filter_frame.h"
+#include "params/ring_params.h"
+#include "render/blend_modes.h"
+#include "render/ring_coverage.h"
+#include "render/scatter_random.h"
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "frame pixels are read as little-endian words");
+
+// An RGBA8888 pixel read as a little-endian word keeps its alpha on top.
+constexpr uint32_t CACHE_ALPHA_SHIFT = 24;
+constexpr uint32_t CACHE_COLOR_MASK = 0x00FFFFFFu;
+constexpr uint32_t CACHE_HIGH_ALPHA_BIT = 0x80000000u;
+// Pixels the ring cannot reach are taken this many at a time, so that a run
+// of alphas from 128 up becomes a plain copy.
+constexpr std::size_t CACHE_BLOCK = 8;
+
+constexpr std::array<float, 256> CACHE_UNIT8 = [] {
+    std::array<float, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        table[i] = static_cast<float>(i) / 255.0f;
+    }
+    return table;
+}();
+
+float Unit8(uint32_t channel) noexcept { return CACHE_UNIT8[channel & 0xFFu]; }
+
+PF_Pixel Blend8(int32_t blend_mode, const RingSample &ring, const PF_Pixel &in) noexcept {
+    PF_Pixel out = in;
+    BlendInteger<PF_Pixel, uint8_t, 255>(blend_mode, ring, in, out, Unit8);
+    return out;
+}
+
+uint64_t Bits(double value) noexcept { return std::bit_cast<uint64_t>(value); }
+
+// Whether two records give every pixel the same coverage: all that the
+// coverage reads, bit for bit; the colours and the blend mode do not count.
+bool SameCoverage(const RingRenderInfo &a, const RingRenderInfo &b) noexcept {
+    return Bits(a.x_scale) == Bits(b.x_scale) && Bits(a.inner_offset) == Bits(b.inner_offset) &&
+           Bits(a.center_x) == Bits(b.center_x) && Bits(a.center_y) == Bits(b.center_y) &&
+           Bits(a.radius) == Bits(b.radius) && Bits(a.expand) == Bits(b.expand) &&
+           Bits(a.feather) == Bits(b.feather) && Bits(a.opacity) == Bits(b.opacity) &&
+           Bits(a.scatter) == Bits(b.scatter) && a.scatter_seed == b.scatter_seed && a.smooth == b.smooth &&
+           a.discard_count == b.discard_count && a.row_offset == b.row_offset;
+}
+
+// What a pixel the ring cannot reach becomes. With coverage 0 and colour 2
+// finite, normal and add keep the colour and send the alpha through a / 255
+// and back; none, stencil-multiply and stencil-multiply-alpha write the same
+// pixel whatever the source. Both are taken from the blend itself.
+struct UnreachedBlend {
+    bool keeps_color;
+    bool keeps_high_alpha;  // every alpha from 128 up comes out as it went in
+    uint32_t constant;      // the pixel, when the colour is not kept
+    std::array<uint8_t, 256> alpha;
+};
+
+uint32_t RgbaWord(const PF_Pixel &pixel) noexcept {
+    return static_cast<uint32_t>(pixel.red) | static_cast<uint32_t>(pixel.green) << 8 |
+           static_cast<uint32_t>(pixel.blue) << 16 | static_cast<uint32_t>(pixel.alpha) << CACHE_ALPHA_SHIFT;
+}
+
+// False when coverage 0 is not a plain zero with a finite colour, or the
+// mode is none of the five: then the frame is shaded pixel by pixel.
+bool MakeUnreachedBlend(const RingRenderInfo &info, UnreachedBlend &blend) noexcept {
+    const RingSample zero = RingFinish(info, 0.0);
+    if (!(zero.f == 0.0) || !std::isfinite(zero.red) || !std::isfinite(zero.green) || !std::isfinite(zero.blue)) {
+        return false;
+    }
+    switch (info.blend_mode) {
+    case BLEND_NORMAL:
+    case BLEND_ADD:
+        blend.keeps_color = true;
+        blend.keeps_high_alpha = true;
+        for (uint32_t a = 0; a < 256; ++a) {
+            const PF_Pixel white{static_cast<uint8_t>(a), 255, 255, 255};
+            blend.alpha[a] = Blend8(info.blend_mode, zero, white).alpha;
+            if (a >= 128 && blend.alpha[a] != a) {
+                blend.keeps_high_alpha = false;
+            }
+        }
+        return true;
+    case BLEND_NONE:
+    case BLEND_STENCIL_MULTIPLY:
+    case BLEND_STENCIL_MULTIPLY_ALPHA:
+        blend.keeps_color = false;
+        blend.constant = RgbaWord(Blend8(info.blend_mode, zero, PF_Pixel{255, 255, 255, 255}));
+        return true;
+    default:
+        return false;
+    }
+}
+
+uint32_t KeptColor(const UnreachedBlend &blend, uint32_t word) noexcept {
+    return (word & CACHE_COLOR_MASK) | static_cast<uint32_t>(blend.alpha[word >> CACHE_ALPHA_SHIFT])
+                                           << CACHE_ALPHA_SHIFT;
+}
+
+// Copies the run and says whether every pixel of it has an alpha from 128
+// up: one pass that the compiler vectorises.
+bool CopyHighAlpha(const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
+    uint32_t all = ~0u;
+    for (std::size_t i = 0; i < count; ++i) {
+        uint32_t word;
+        std::memcpy(&word, in + i * 4, 4);
+        all &= word;
+        std::memcpy(out + i * 4, &word, 4);
+    }
+    return (all & CACHE_HIGH_ALPHA_BIT) != 0;
+}
+
+void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
+    if (!blend.keeps_color) {
+        for (std::size_t i = 0; i < count; ++i) {
+            std::memcpy(out + i * 4, &blend.constant, 4);
+        }
+        return;
+    }
+    // Most video is opaque: its unreached pixels come out as they went in.
+    // When some alpha is lower, the copy holds the run to blend from.
+    if (blend.keeps_high_alpha) {
+        if (CopyHighAlpha(in, out, count)) {
+            return;
+        }
+        in = out;
+    }
+    std::size_t i = 0;
+    if (blend.keeps_high_alpha) {
+        for (; i + CACHE_BLOCK <= count; i += CACHE_BLOCK) {
+            uint32_t words[CACHE_BLOCK];
+            std::memcpy(words, in + i * 4, sizeof words);
+            uint32_t all = ~0u;
+            for (uint32_t word : words) {
+                all &= word;
+            }
+            if ((all & CACHE_HIGH_ALPHA_BIT) == 0) {
+                for (uint32_t &word : words) {
+                    word = KeptColor(blend, word);
+                }
+            }
+            std::memcpy(out + i * 4, words, sizeof words);
+        }
+    }
+    for (; i < count; ++i) {
+        uint32_t word;
+        std::memcpy(&word, in + i * 4, 4);
+        word = KeptColor(blend, word);
+        std::memcpy(out + i * 4, &word, 4);
+    }
+}
+
+RingSample SampleOf(const RingRenderInfo &info, double f) noexcept {
+    const PF_PixelFloat &color1 = info.color1_float;
+    const PF_PixelFloat &color2 = info.color2_float;
+    return RingSample{f, RingMix(color2.red, color1.red, f), RingMix(color2.green, color1.green, f),
+                      RingMix(color2.blue, color1.blue, f)};
+}
+
+// The terms of mode normal's formulas that do not depend on the source,
+// for a source of alpha 255, formed as the blend forms them. Within these
+// bounds every channel's value lies in 0..510, so its truncation needs no
+// range check.
+void FillOpaqueNormal(const RingRenderInfo &info, const double *coverage, FilterOpaqueNormal *opaque,
+                      std::size_t count) noexcept {
+    for (std::size_t i = 0; i < count; ++i) {
+        const RingSample ring = SampleOf(info, coverage[i]);
+        const float f = static_cast<float>(ring.f);
+        const float oa = OverAlpha(Unit8(255), f);
+        const float w = RingWeight(f, oa);
+        FilterOpaqueNormal kept{1.0f - w, {(w * ring.red) * 255.0f, (w * ring.green) * 255.0f,
+                                           (w * ring.blue) * 255.0f}};
+        bool plain = StoreChannel<uint8_t>(static_cast<double>(oa * 255.0f)) == 255 && kept.keep >= 0.0f &&
+                     kept.keep <= 1.0f;
+        for (float term : kept.ring) {
+            plain = plain && term >= 0.0f && term <= 255.0f;
+        }
+        if (!plain) {
+            kept.keep = -1.0f;
+        }
+        opaque[i] = kept;
+    }
+}
+
+// The host's 8-bit pixel keeps alpha first; frei0r's keeps it last.
+void BlendReached(const RingRenderInfo &info, const double *coverage, const FilterOpaqueNormal *opaque,
+                  const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
+    for (std::size_t i = 0; i < count; ++i) {
+        const uint8_t *source = in + i * 4;
+        if (opaque != nullptr && source[3] == 255 && opaque[i].keep >= 0.0f) {
+            const FilterOpaqueNormal &kept = opaque[i];
+            uint8_t *destination = out + i * 4;
+            for (int k = 0; k < 3; ++k) {
+                const float v = kept.keep * static_cast<float>(source[k]) + kept.ring[k];
+                destination[k] = static_cast<uint8_t>(static_cast<int32_t>(v));
+            }
+            destination[3] = 255;
+            continue;
+        }
+        const RingSample ring = SampleOf(info, coverage[i]);
+        const PF_Pixel shaded = Blend8(info.blend_mode, ring, PF_Pixel{source[3], source[0], source[1], source[2]});
+        uint8_t *destination = out + i * 4;
+        destination[0] = shaded.red;
+        destination[1] = shaded.green;
+        destination[2] = shaded.blue;
+        destination[3] = shaded.alpha;
+    }
+}
+
+// Moves the scatter generator to column begin of row y as a walk of the
+// whole row from x = 0 would have it, given that the columns before drawn
+// have drawn already; the coverage reseeds by itself at x = 0.
+void MoveNoiseTo(const RingRenderInfo &info, int32_t y, int32_t drawn, int32_t begin) noexcept {
+    if (info.scatter > 0.0 && begin > 0) {
+        if (drawn == 0) {
+            RingReseedRow(info, y);
+        }
+        ScatterDiscard(begin - drawn);
+    }
+}
+
+// The coverage of a row's reached pixels, kept in order.
+void ComputeRow(const RingRenderInfo &info, int32_t y, const RingRowSpans &spans, double *coverage) noexcept {
+    int32_t drawn = 0;
+    for (int32_t s = 0; s < spans.count; ++s) {
+        MoveNoiseTo(info, y, drawn, spans.begin[s]);
+        for (int32_t x = spans.begin[s]; x < spans.end[s]; ++x) {
+            *coverage++ = RingCoverage(info, x, y).f;
+        }
+        drawn = spans.end[s];
+    }
+}
+
+std::size_t RowReached(const RingRowSpans &spans) noexcept {
+    std::size_t count = 0;
+    for (int32_t s = 0; s < spans.count; ++s) {
+        count += static_cast<std::size_t>(spans.end[s] - spans.begin[s]);
+    }
+    return count;
+}
+
+bool SameColor(const PF_PixelFloat &a, const PF_PixelFloat &b) noexcept {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Makes room for count elements whose old values are not wanted: the old
+// block is given back before a larger one is taken, with a quarter to
+// spare up to most, so that a ring growing every frame neither holds two
+// blocks at once nor asks for a new one every frame.
+template <typename T>
+void GrowWithoutCopy(std::vector<T> &kept, std::size_t count, std::size_t most) {
+    if (count > kept.capacity() || kept.capacity() > most) {
+        std::vector<T>().swap(kept);
+        const std::size_t spare = count / 4 < most - count ? count / 4 : most - count;
+        kept.reserve(count + spare);
+    }
+    kept.resize(count);
+}
+
+// A frame's work: with rows, blended from the kept coverage (computed first
+// when compute is set); without, each row's spans found and its coverage
+// computed and blended a stretch at a time, keeping nothing.
+struct CacheJob {
+    const RingRenderInfo &info;
+    const UnreachedBlend &unreached;
+    const RingReach &reach;
+    const FilterCachedRow *rows;
+    double *coverage;
+    bool compute;
+    FilterOpaqueNormal *opaque;  // null when not kept
+    bool fill_opaque;
+    uint32_t width;
+    const uint8_t *in;
+    uint8_t *out;
+};
+
+// Pixels of a span computed and blended this many at a time.
+constexpr int32_t CACHE_STRETCH = 256;
+
+void ShadeStreamedRow(const CacheJob &job, uint32_t y) noexcept {
+    const auto row = static_cast<int32_t>(y);
+    const RingRowSpans spans = RingReachedSpans(job.info, job.reach, row, static_cast<int32_t>(job.width));
+    const std::size_t line = static_cast<std::size_t>(y) * job.width * 4;
+    const uint8_t *in = job.in + line;
+    uint8_t *out = job.out + line;
+    int32_t x = 0;
+    for (int32_t s = 0; s < spans.count; ++s) {
+        BlendUnreached(job.unreached, in + static_cast<std::size_t>(x) * 4, out + static_cast<std::size_t>(x) * 4,
+                       static_cast<std::size_t>(spans.begin[s] - x));
+        MoveNoiseTo(job.info, row, x, spans.begin[s]);
+        for (x = spans.begin[s]; x < spans.end[s];) {
+            const int32_t stretch = spans.end[s] - x < CACHE_STRETCH ? spans.end[s] - x : CACHE_STRETCH;
+            double coverage[CACHE_STRETCH];
+            for (int32_t i = 0; i < stretch; ++i) {
+                coverage[i] = RingCoverage(job.info, x + i, row).f;
+            }
+            const std::size_t at = static_cast<std::size_t>(x) * 4;
+            BlendReached(job.info, coverage, nullptr, in + at, out + at, static_cast<std::size_t>(stretch));
+            x += stretch;
+        }
+    }
+    BlendUnreached(job.unreached, in + static_cast<std::size_t>(x) * 4, out + static_cast<std::size_t>(x) * 4,
+                   job.width - static_cast<std::size_t>(x));
+}
+
+void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexcept {
+    const auto &job = *static_cast<const CacheJob *>(context);
+    for (uint32_t y = first_row; y < end_row; ++y) {
+        if (job.rows == nullptr) {
+            ShadeStreamedRow(job, y);
+            continue;
+        }
+        const FilterCachedRow &row = job.rows[y];
+        double *coverage = job.coverage + row.first;
+        if (job.compute) {
+            ComputeRow(job.info, static_cast<int32_t>(y), row.spans, coverage);
+        }
+        FilterOpaqueNormal *opaque = job.opaque == nullptr ? nullptr : job.opaque + row.first;
+        if (job.fill_opaque) {
+            FillOpaqueNormal(job.info, coverage, opaque, RowReached(row.spans));
+        }
+        const std::size_t line = static_cast<std::size_t>(y) * job.width * 4;
+        const uint8_t *in = job.in + line;
+        uint8_t *out = job.out + line;
+        std::size_t x = 0;
+        for (int32_t s = 0; s < row.spans.count; ++s) {
+            const auto begin = static_cast<std::size_t>(row.spans.begin[s]);
+            const auto end = static_cast<std::size_t>(row.spans.end[s]);
+            BlendUnreached(job.unreached, in + x * 4, out + x * 4, begin - x);
+            BlendReached(job.info, coverage, opaque, in + begin * 4, out + begin * 4, end - begin);
+            coverage += end - begin;
+            if (opaque != nullptr) {
+                opaque += end - begin;
+            }
+            x = end;
+        }
+        BlendUnreached(job.unreached, in + x * 4, out + x * 4, job.width - x);
+    }
+}
+
+}  // namespace
+
+bool FilterRingCache::Prepare(const RingRenderInfo &info, uint32_t width, uint32_t height) noexcept {
+    valid_ = false;
+    const RingReach reach = MakeRingReach(info);
+    std::size_t total = 0;
+    try {
+        rows_.resize(height);
+        for (uint32_t y = 0; y < height; ++y) {
+            FilterCachedRow &row = rows_[y];
+            row.spans = RingReachedSpans(info, reach, static_cast<int32_t>(y), static_cast<int32_t>(width));
+            row.first = total;
+            total += RowReached(row.spans);
+            if (total > FILTER_CACHE_LIMIT_BYTES / sizeof(double)) {
+                return false;
+            }
+        }
+        GrowWithoutCopy(coverage_, total, FILTER_CACHE_LIMIT_BYTES / sizeof(double));
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uint32_t height, const uint8_t *in,
+                                 uint8_t *out, unsigned bands) noexcept {
+    if (in == nullptr || out == nullptr || width == 0 || height == 0) {
+        return false;
+    }
+    const bool same_size = width_ == width && height_ == height;
+    const bool reuse = valid_ && same_size && SameCoverage(key_, info);
+    // A ring is kept once two frames in a row have it: values that change
+    // every frame (keyframes) are computed a row at a time and never kept.
+    const bool keep = !reuse && same_size && SameCoverage(last_, info);
+    last_ = info;
+    if (!same_size) {
+        valid_ = false;
+        width_ = width;
+        height_ = height;
+    }
+    UnreachedBlend unreached{};
+    if (!MakeUnreachedBlend(info, unreached)) {
+        ShadeFilterFrame(info, width, height, in, out, bands);
+        return false;
+    }
+    const RingReach reach = MakeRingReach(info);
+    if (!reuse && !(keep && Prepare(info, width, height))) {
+        CacheJob job{info, unreached, reach, nullptr, nullptr, false, nullptr, false, width, in, out};
+        RunFilterBands(height, bands, ShadeCachedRows, &job);
+        return false;
+    }
+    // Mode normal keeps its blend over opaque pixels while it fits, made
+    // afresh with the coverage or when a colour changes.
+    const std::size_t opaque_most =
+        (FILTER_CACHE_LIMIT_BYTES - coverage_.capacity() * sizeof(double)) / sizeof(FilterOpaqueNormal);
+    bool use_opaque = info.blend_mode == BLEND_NORMAL && coverage_.size() <= opaque_most;
+    const bool fill_opaque = !reuse || !opaque_valid_ || !SameColor(opaque_color1_, info.color1_float) ||
+                             !SameColor(opaque_color2_, info.color2_float);
+    opaque_valid_ = false;
+    if (use_opaque) {
+        try {
+            GrowWithoutCopy(opaque_, coverage_.size(), opaque_most);
+        } catch (...) {
+            use_opaque = false;
+        }
+    }
+    if (!use_opaque) {
+        std::vector<FilterOpaqueNormal>().swap(opaque_);  // the two together stay within the limit
+    }
+    CacheJob job{info,     unreached, reach, rows_.data(), coverage_.data(), !reuse,
+                 use_opaque ? opaque_.data() : nullptr, use_opaque && fill_opaque, width, in, out};
+    RunFilterBands(height, bands, ShadeCachedRows, &job);
+    opaque_valid_ = use_opaque;
+    opaque_color1_ = info.color1_float;
+    opaque_color2_ = info.color2_float;
+    valid_ = true;
+    key_ = info;
+    return reuse;
+}
+
+std::size_t FilterRingCache::HeldBytes() const noexcept {
+    return rows_.capacity() * sizeof(FilterCachedRow) + coverage_.capacity() * sizeof(double) +
+           opaque_.capacity() * sizeof(FilterOpaqueNormal);
+}
