@@ -1,0 +1,1 @@
+import sys; open(sys.argv[3],"w").write("")
