@@ -18,6 +18,11 @@ namespace {
 
 TestHost *active_host = nullptr;
 
+// Two instances may render at once on different threads: each thread has
+// its own current action.
+thread_local std::string current_action;
+thread_local bool in_render = false;
+
 std::string Quoted(const char *text) { return text == nullptr ? std::string("NULL") : "\"" + std::string(text) + "\""; }
 
 // The set a handle names, or null after recording the breach.
@@ -800,13 +805,21 @@ const void *TestHost::FetchSuite(OfxPropertySetHandle host, const char *name, in
 OfxStatus TestHost::Call(const char *action, const void *handle, OfxPropertySetHandle in_args,
                          OfxPropertySetHandle out_args) {
     active_host = this;
-    action_ = action == nullptr ? "" : action;
+    current_action = action == nullptr ? "" : action;
     const OfxStatus status = plugin_->mainEntry(action, handle, in_args, out_args);
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (!images_out_.empty()) {
-        breaches_.push_back(std::to_string(images_out_.size()) + " image(s) not released at the end of " + action_);
-        for (const auto &[image, props] : images_out_) handles_.erase({image, 'p'});
-        images_out_.clear();
+    int left = 0;
+    for (auto held = images_out_.begin(); held != images_out_.end();) {
+        if (held->second.thread == std::this_thread::get_id()) {
+            handles_.erase({held->first, 'p'});
+            held = images_out_.erase(held);
+            left += 1;
+        } else {
+            ++held;
+        }
+    }
+    if (left > 0) {
+        breaches_.push_back(std::to_string(left) + " image(s) not released at the end of " + current_action);
     }
     return status;
 }
@@ -944,6 +957,7 @@ void TestHost::SetParam(Effect &instance, const std::string &name, std::vector<d
 }
 
 OfxStatus TestHost::Render(Effect &instance, const RenderRequest &request, HostImage *source, HostImage *output) {
+    std::unique_lock<std::recursive_mutex> setup(lock_);
     Clip &source_clip = *instance.clips.at(kOfxImageEffectSimpleSourceClipName);
     Clip &output_clip = *instance.clips.at(kOfxImageEffectOutputClipName);
     source_clip.image = source;
@@ -960,13 +974,11 @@ OfxStatus TestHost::Render(Effect &instance, const RenderRequest &request, HostI
     in_args.SetInts(kOfxImageEffectPropRenderWindow,
                     {request.window.x1, request.window.y1, request.window.x2, request.window.y2});
     in_args.SetString(kOfxImageEffectPropFieldToRender, kOfxFieldNone);
-    {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
-        handles_.insert({&in_args, 'p'});
-    }
-    in_render_ = true;
+    handles_.insert({&in_args, 'p'});
+    setup.unlock();
+    in_render = true;
     const OfxStatus status = Call(kOfxImageEffectActionRender, &instance, reinterpret_cast<OfxPropertySetHandle>(&in_args));
-    in_render_ = false;
+    in_render = false;
     std::lock_guard<std::recursive_mutex> guard(lock_);
     handles_.erase({&in_args, 'p'});
     return status;
@@ -974,7 +986,7 @@ OfxStatus TestHost::Render(Effect &instance, const RenderRequest &request, HostI
 
 OfxStatus TestHost::ClipPreferences(Effect &instance, PropertySet &out_args) {
     Register(&out_args, 'p');
-    const OfxStatus status = Call(kOfxImageEffectActionGetClipPreferences, &instance,
+    const OfxStatus status = Call(kOfxImageEffectActionGetClipPreferences, &instance, nullptr,
                                   reinterpret_cast<OfxPropertySetHandle>(&out_args));
     handles_.erase({&out_args, 'p'});
     return status;
@@ -1003,7 +1015,7 @@ PropertySet *TestHost::ImageHandOut(Clip &clip, double) {
     PropertySet *handed = props.get();
     std::lock_guard<std::recursive_mutex> guard(lock_);
     handles_.insert({handed, 'p'});
-    images_out_[handed] = std::move(props);
+    images_out_[handed] = HeldImage{std::move(props), std::this_thread::get_id()};
     return handed;
 }
 
@@ -1036,6 +1048,8 @@ bool HandleIs(const std::set<std::pair<const void *, char>> &handles, const void
 }
 }  // namespace
 
+bool TestHost::InRender() const { return in_render; }
+
 bool TestHost::IsPropertySet(const void *handle) const {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     return HandleIs(handles_, handle, 'p');
@@ -1060,7 +1074,7 @@ bool TestHost::IsParamSet(const void *handle) const {
 void TestHost::Breach(const std::string &what) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (level_ == Strictness::Off) return;
-    const std::string text = what + " [" + action_ + "]";
+    const std::string text = what + " [" + current_action + "]";
     if (level_ == Strictness::Warn) {
         std::fprintf(stderr, "ofx contract: %s\n", text.c_str());
         return;

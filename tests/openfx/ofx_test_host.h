@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "openfx/ofx_api.h"
@@ -166,9 +167,8 @@ public:
     PropertySet *ImageHandOut(Clip &clip, double time);
     bool ImageGiveBack(const void *handle);
     const void *FetchSuite(OfxPropertySetHandle host, const char *name, int version);
-    bool InRender() const { return in_render_; }
+    bool InRender() const;
     std::recursive_mutex &Lock() const { return lock_; }
-    const std::string &CurrentAction() const { return action_; }
     void Register(const void *handle, char kind, Effect *owner = nullptr);
     Effect *ParamSetEffect(const void *handle) const;
 
@@ -185,13 +185,15 @@ private:
     std::vector<std::unique_ptr<Effect>> instances_;
     // 'p' property set, 'e' effect, 'c' clip, 'q' param, 's' param set
     std::set<std::pair<const void *, char>> handles_;
-    std::map<const void *, std::unique_ptr<PropertySet>> images_out_;
+    struct HeldImage {
+        std::unique_ptr<PropertySet> props;
+        std::thread::id thread;  // the render that fetched it
+    };
+    std::map<const void *, HeldImage> images_out_;
     std::map<const void *, Effect *> owners_;  // of parameter sets
     mutable std::recursive_mutex lock_;
     std::vector<std::string> breaches_;
     std::vector<std::string> messages_;
-    std::string action_;
-    bool in_render_ = false;
 };
 
 }  // namespace tidalhalo::ofxtest
