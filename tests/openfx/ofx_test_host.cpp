@@ -973,7 +973,7 @@ OfxStatus TestHost::Render(Effect &instance, const RenderRequest &request, HostI
     in_args.SetDoubles(kOfxImageEffectPropRenderScale, {request.scale_x, request.scale_y});
     in_args.SetInts(kOfxImageEffectPropRenderWindow,
                     {request.window.x1, request.window.y1, request.window.x2, request.window.y2});
-    in_args.SetString(kOfxImageEffectPropFieldToRender, kOfxFieldNone);
+    in_args.SetString(kOfxImageEffectPropFieldToRender, kOfxImageFieldNone);
     handles_.insert({&in_args, 'p'});
     setup.unlock();
     in_render = true;
