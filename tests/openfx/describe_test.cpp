@@ -148,5 +148,34 @@ TEST(OfxDescribe, AHostThatScansFirstAndOneWithoutNormalisedDefaults) {
     EXPECT_TRUE(host.Breaches().empty()) << host.Breaches()[0];
 }
 
+// The test host itself: a breach is recorded as the call that made it.
+TEST(OfxTestHost, RecordsTheExactCallOfABreach) {
+    TestHost host(TIDALHALO_OFX_PLUGIN);
+    LoadAndDescribe(host);
+    const auto *props = static_cast<const OfxPropertySuiteV1 *>(host.FetchSuite(
+        reinterpret_cast<OfxPropertySetHandle>(const_cast<PropertySet *>(&host.Descriptor().props)), "", 0));
+    EXPECT_EQ(props, nullptr);
+    host.ClearBreaches();
+    Effect *instance = host.CreateInstance(OfxRectD{0, 0, 8, 8});
+    ASSERT_NE(instance, nullptr);
+    const auto *suite = static_cast<const OfxPropertySuiteV1 *>(
+        host.FetchSuite(reinterpret_cast<OfxPropertySetHandle>(0), kOfxPropertySuite, 1));
+    ASSERT_NE(suite, nullptr);
+    int value = 0;
+    auto *effect_props = reinterpret_cast<OfxPropertySetHandle>(&instance->props);
+    EXPECT_EQ(suite->propGetInt(reinterpret_cast<OfxPropertySetHandle>(&value), kOfxPropType, 0, &value),
+              kOfxStatErrBadHandle);
+    EXPECT_EQ(suite->propSetInt(effect_props, kOfxPropType, 0, 1), kOfxStatErrValue);
+    EXPECT_EQ(suite->propSetString(effect_props, kOfxImageEffectPropContext, 0, "x"), kOfxStatErrValue);
+    EXPECT_EQ(suite->propGetInt(effect_props, "OfxNoSuchProperty", 0, &value), kOfxStatErrUnknown);
+    const std::vector<std::string> breaches = host.Breaches();
+    ASSERT_EQ(breaches.size(), 4u);
+    EXPECT_EQ(breaches[0].rfind("fetchSuite(\"OfxPropertySuite\") with another host's handle", 0), 0u) << breaches[0];
+    EXPECT_EQ(breaches[1].rfind("propGetInt(bad handle, \"OfxPropType\")", 0), 0u) << breaches[1];
+    EXPECT_NE(breaches[2].find("propSetInt(effect instance, \"OfxPropType\", 0): the property holds type s"),
+              std::string::npos) << breaches[2];
+    EXPECT_NE(breaches[3].find("the property is the host's"), std::string::npos) << breaches[3];
+}
+
 }  // namespace
 }  // namespace tidalhalo::ofxtest

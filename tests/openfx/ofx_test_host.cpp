@@ -849,7 +849,19 @@ OfxStatus TestHost::Describe() {
     }
     Register(&descriptor_->props, 'p');
     Register(descriptor_.get(), 'e');
-    return Call(kOfxActionDescribe, descriptor_.get());
+    const OfxStatus status = Call(kOfxActionDescribe, descriptor_.get());
+    if (status == kOfxStatOK) {
+        RequireSet(p, kOfxImageEffectPropSupportedContexts, "the describe action");
+        RequireSet(p, kOfxImageEffectPropSupportedPixelDepths, "the describe action");
+    }
+    return status;
+}
+
+void TestHost::RequireSet(const PropertySet &set, const char *name, const char *who) {
+    const Property *property = set.Find(name);
+    if (property == nullptr || property->Count() == 0) {
+        Breach(std::string(who) + " left " + name + " unset on the " + set.what);
+    }
 }
 
 OfxStatus TestHost::DescribeInContext(const char *context) {
@@ -867,6 +879,17 @@ OfxStatus TestHost::DescribeInContext(const char *context) {
     const OfxStatus status = Call(kOfxImageEffectActionDescribeInContext, context_descriptor_.get(),
                                   reinterpret_cast<OfxPropertySetHandle>(&in_args));
     handles_.erase({&in_args, 'p'});
+    if (status == kOfxStatOK) {
+        for (const char *clip : {kOfxImageEffectSimpleSourceClipName, kOfxImageEffectOutputClipName}) {
+            auto found = context_descriptor_->clips.find(clip);
+            if (found == context_descriptor_->clips.end()) {
+                Breach(std::string("the describe-in-context action defined no clip ") + clip);
+            } else {
+                RequireSet(found->second->props, kOfxImageEffectPropSupportedComponents,
+                           "the describe-in-context action");
+            }
+        }
+    }
     return status;
 }
 

@@ -173,6 +173,9 @@ public:
     Effect *ParamSetEffect(const void *handle) const;
 
 private:
+    // A breach when the plug-in left a property it must set empty.
+    void RequireSet(const PropertySet &set, const char *name, const char *who);
+
     void *library_ = nullptr;
     int plugin_count_ = 0;
     OfxPlugin *plugin_ = nullptr;
