@@ -1,5 +1,6 @@
 #include "tests/openfx/ofx_test_host.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,9 @@
 namespace tidalhalo::ofxtest {
 namespace {
 
-TestHost *active_host = nullptr;
+// Set by the thread that creates the host and by every action; renders on
+// other threads read it.
+std::atomic<TestHost *> active_host{nullptr};
 
 // Two instances may render at once on different threads: each thread has
 // its own current action.
