@@ -11,10 +11,6 @@
 
 namespace {
 
-// Pixels shaded together between gathering and scattering: a few
-// kilobytes of stack.
-constexpr int32_t OFX_CHUNK_PIXELS = 256;
-
 // How far ahead of the pixels being read and written to prefetch.
 constexpr uintptr_t OFX_PREFETCH_BYTES = 1024;
 
@@ -115,59 +111,47 @@ inline void PrefetchAhead(const void *at, bool for_writing) noexcept {
     }
 }
 
-inline int32_t Clamp(int32_t value, int32_t low, int32_t high) noexcept {
-    return value < low ? low : (value > high ? high : value);
+// Each row from its left end: before and after the columns the source
+// holds a pixel is transparent black, within them it is read where it lies.
+template <typename Depth>
+inline void ShadeSpan(void *refcon, int32_t first, int32_t end, int32_t row, const typename Depth::Channel *from,
+                      typename Depth::Channel *to) noexcept {
+    using Pixel = typename Depth::Pixel;
+    for (int32_t column = first; column < end; ++column, to += 4) {
+        Pixel in{};
+        if (from != nullptr) {
+            PrefetchAhead(from, false);
+            in = Depth::Load(from);
+            from += 4;
+        }
+        Pixel shaded = in;
+        Depth::Shade(refcon, column, row, &in, &shaded);
+        PrefetchAhead(to, true);
+        Depth::Store(shaded, to);
+    }
 }
 
-// Each row from its left end, in chunks: the chunk's source pixels are
-// gathered into the module's layout (transparent black outside the source),
-// shaded from one array into another (every blend mode writes the whole
-// pixel), and scattered back into the output.
 template <typename Depth>
 void ShadeRowsAs(const OfxShadeJob &job, int32_t first_row, int32_t end_row) noexcept {
     using Channel = typename Depth::Channel;
-    using Pixel = typename Depth::Pixel;
     constexpr int64_t pixel_bytes = 4 * sizeof(Channel);
     void *refcon = const_cast<RingRenderInfo *>(job.info);  // the pixel functions only read it
     const int32_t width = job.window.x2 - job.window.x1;
-    Pixel in[OFX_CHUNK_PIXELS];
-    Pixel out[OFX_CHUNK_PIXELS];
     for (int32_t row = first_row; row < end_row; ++row) {
         const int32_t y = job.window.y2 - 1 - row;
         Channel *destination = reinterpret_cast<Channel *>(PixelAddress(job.output, job.window.x1, y, pixel_bytes));
         const SourceSpan span = SourceColumns(job, y, width);
-        const Channel *source = nullptr;
-        if (span.first < span.end) {
-            source = reinterpret_cast<const Channel *>(
-                PixelAddress(job.source, job.window.x1 + span.first, y, pixel_bytes));
+        const int32_t inside_first = span.first < span.end ? span.first : width;
+        const int32_t inside_end = span.first < span.end ? span.end : width;
+        ShadeSpan<Depth>(refcon, 0, inside_first, row, nullptr, destination);
+        if (inside_first < inside_end) {
+            const auto *source = reinterpret_cast<const Channel *>(
+                PixelAddress(job.source, job.window.x1 + inside_first, y, pixel_bytes));
+            ShadeSpan<Depth>(refcon, inside_first, inside_end, row, source,
+                             destination + static_cast<std::ptrdiff_t>(inside_first) * 4);
         }
-        for (int32_t start = 0; start < width; start += OFX_CHUNK_PIXELS) {
-            const int32_t count = width - start < OFX_CHUNK_PIXELS ? width - start : OFX_CHUNK_PIXELS;
-            // Columns start .. start + count - 1: before, inside and after the source.
-            const int32_t inside_first = Clamp(span.first - start, 0, count);
-            const int32_t inside_end = Clamp(span.end - start, inside_first, count);
-            for (int32_t i = 0; i < inside_first; ++i) {
-                in[i] = Pixel{};
-            }
-            if (inside_first < inside_end) {
-                const Channel *from = source + static_cast<std::ptrdiff_t>(start + inside_first - span.first) * 4;
-                for (int32_t i = inside_first; i < inside_end; ++i, from += 4) {
-                    PrefetchAhead(from, false);
-                    in[i] = Depth::Load(from);
-                }
-            }
-            for (int32_t i = inside_end; i < count; ++i) {
-                in[i] = Pixel{};
-            }
-            for (int32_t i = 0; i < count; ++i) {
-                Depth::Shade(refcon, start + i, row, &in[i], &out[i]);
-            }
-            Channel *to = destination + static_cast<std::ptrdiff_t>(start) * 4;
-            for (int32_t i = 0; i < count; ++i, to += 4) {
-                PrefetchAhead(to, true);
-                Depth::Store(out[i], to);
-            }
-        }
+        ShadeSpan<Depth>(refcon, inside_end, width, row, nullptr,
+                         destination + static_cast<std::ptrdiff_t>(inside_end) * 4);
     }
 }
 
