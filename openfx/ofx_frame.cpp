@@ -1,6 +1,5 @@
 #include "openfx/ofx_frame.h"
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
