@@ -130,11 +130,13 @@ TEST(OfxDescribe, EveryParameterInOrderWithItsDefaultsAndRanges) {
 }
 
 // A host that scans: load, describe, unload, then load and describe again
-// before the first instance. And one that does not know normalised
-// defaults: the centre's default is then canonical.
-TEST(OfxDescribe, AHostThatScansFirstAndOneWithoutNormalisedDefaults) {
+// before the first instance; one that knows neither normalised defaults (the
+// centre's default is then canonical) nor the version and description
+// properties, and answers them as unknown.
+TEST(OfxDescribe, AHostThatScansFirstAndKnowsOnlyOlderProperties) {
     HostOptions options;
     options.normalised_defaults = false;
+    options.newer_properties = false;
     TestHost host(TIDALHALO_OFX_PLUGIN, options);
     LoadAndDescribe(host);
     ASSERT_EQ(host.Unload(), kOfxStatOK);

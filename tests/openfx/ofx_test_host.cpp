@@ -841,7 +841,11 @@ OfxStatus TestHost::Describe() {
                              kOfxImageEffectPluginRenderThreadSafety}) {
         p.Define(name, 's', 1, true);
     }
-    p.Define(kOfxPropVersion, 'i', 0, true);
+    if (!options_.newer_properties) {
+        for (const char *name : {kOfxPropVersionLabel, kOfxPropPluginDescription}) p.properties.erase(name);
+    } else {
+        p.Define(kOfxPropVersion, 'i', 0, true);
+    }
     p.Define(kOfxImageEffectPropSupportedContexts, 's', 0, true);
     p.Define(kOfxImageEffectPropSupportedPixelDepths, 's', 0, true);
     for (const char *name : {kOfxImageEffectPropSupportsTiles, kOfxImageEffectPropSupportsMultiResolution,

@@ -32,6 +32,7 @@ struct HostOptions {
     bool single_threaded_stand_in = false;  // multiThread runs every index on the calling thread
     bool message_suite = true;
     bool normalised_defaults = true;        // knows OfxParamPropDefaultCoordinateSystem
+    bool newer_properties = true;           // knows the 1.2 version and description properties
     unsigned cpus = 2;
 };
 
