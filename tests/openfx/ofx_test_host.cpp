@@ -152,70 +152,31 @@ OfxStatus GetOne(OfxPropertySetHandle handle, const char *call, const char *name
     return kOfxStatOK;
 }
 
-OfxStatus PropSetPointer(OfxPropertySetHandle h, const char *n, int i, void *v) {
-    return SetOne<void *>(h, "propSetPointer", n, i, v);
-}
-OfxStatus PropSetString(OfxPropertySetHandle h, const char *n, int i, const char *v) {
-    return SetOne<std::string>(h, "propSetString", n, i, v);
-}
-OfxStatus PropSetDouble(OfxPropertySetHandle h, const char *n, int i, double v) {
-    return SetOne<double>(h, "propSetDouble", n, i, v);
-}
-OfxStatus PropSetInt(OfxPropertySetHandle h, const char *n, int i, int v) {
-    return SetOne<int>(h, "propSetInt", n, i, v);
-}
-OfxStatus PropSetPointerN(OfxPropertySetHandle h, const char *n, int count, void *const *v) {
-    OfxStatus status = kOfxStatOK;
-    for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropSetPointer(h, n, i, v[i]);
-    return status;
-}
-OfxStatus PropSetStringN(OfxPropertySetHandle h, const char *n, int count, const char *const *v) {
-    OfxStatus status = kOfxStatOK;
-    for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropSetString(h, n, i, v[i]);
-    return status;
-}
-OfxStatus PropSetDoubleN(OfxPropertySetHandle h, const char *n, int count, const double *v) {
-    OfxStatus status = kOfxStatOK;
-    for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropSetDouble(h, n, i, v[i]);
-    return status;
-}
-OfxStatus PropSetIntN(OfxPropertySetHandle h, const char *n, int count, const int *v) {
-    OfxStatus status = kOfxStatOK;
-    for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropSetInt(h, n, i, v[i]);
-    return status;
-}
-OfxStatus PropGetPointer(OfxPropertySetHandle h, const char *n, int i, void **v) {
-    return GetOne<void *>(h, "propGetPointer", n, i, v);
-}
-OfxStatus PropGetString(OfxPropertySetHandle h, const char *n, int i, char **v) {
-    return GetOne<std::string>(h, "propGetString", n, i, v);
-}
-OfxStatus PropGetDouble(OfxPropertySetHandle h, const char *n, int i, double *v) {
-    return GetOne<double>(h, "propGetDouble", n, i, v);
-}
-OfxStatus PropGetInt(OfxPropertySetHandle h, const char *n, int i, int *v) {
-    return GetOne<int>(h, "propGetInt", n, i, v);
-}
-OfxStatus PropGetPointerN(OfxPropertySetHandle h, const char *n, int count, void **v) {
-    OfxStatus status = kOfxStatOK;
-    for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropGetPointer(h, n, i, v + i);
-    return status;
-}
-OfxStatus PropGetStringN(OfxPropertySetHandle h, const char *n, int count, char **v) {
-    OfxStatus status = kOfxStatOK;
-    for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropGetString(h, n, i, v + i);
-    return status;
-}
-OfxStatus PropGetDoubleN(OfxPropertySetHandle h, const char *n, int count, double *v) {
-    OfxStatus status = kOfxStatOK;
-    for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropGetDouble(h, n, i, v + i);
-    return status;
-}
-OfxStatus PropGetIntN(OfxPropertySetHandle h, const char *n, int count, int *v) {
-    OfxStatus status = kOfxStatOK;
-    for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropGetInt(h, n, i, v + i);
-    return status;
-}
+// Each one-value call, and its N form as that call for indices 0..count-1.
+#define OFX_TEST_PROPERTY_CALLS(Kind, T, SetIn, GetOut)                                                     \
+    OfxStatus PropSet##Kind(OfxPropertySetHandle h, const char *n, int i, SetIn v) {                        \
+        return SetOne<T>(h, "propSet" #Kind, n, i, v);                                                      \
+    }                                                                                                       \
+    OfxStatus PropGet##Kind(OfxPropertySetHandle h, const char *n, int i, GetOut *v) {                      \
+        return GetOne<T>(h, "propGet" #Kind, n, i, v);                                                      \
+    }                                                                                                       \
+    OfxStatus PropSet##Kind##N(OfxPropertySetHandle h, const char *n, int count, SetIn const *v) {          \
+        OfxStatus status = kOfxStatOK;                                                                      \
+        for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropSet##Kind(h, n, i, v[i]);      \
+        return status;                                                                                      \
+    }                                                                                                       \
+    OfxStatus PropGet##Kind##N(OfxPropertySetHandle h, const char *n, int count, GetOut *v) {               \
+        OfxStatus status = kOfxStatOK;                                                                      \
+        for (int i = 0; i < count && status == kOfxStatOK; ++i) status = PropGet##Kind(h, n, i, v + i);     \
+        return status;                                                                                      \
+    }
+
+OFX_TEST_PROPERTY_CALLS(Pointer, void *, void *, void *)
+OFX_TEST_PROPERTY_CALLS(String, std::string, const char *, char *)
+OFX_TEST_PROPERTY_CALLS(Double, double, double, double)
+OFX_TEST_PROPERTY_CALLS(Int, int, int, int)
+#undef OFX_TEST_PROPERTY_CALLS
+
 OfxStatus PropReset(OfxPropertySetHandle h, const char *n) {
     std::lock_guard<std::recursive_mutex> guard(TestHost::Active()->Lock());
     return PropsOf(h, "propReset", n) == nullptr ? kOfxStatErrBadHandle : kOfxStatOK;
