@@ -30,8 +30,11 @@ tar_file="$root/dist/tidalhalo-$version-linux-x86_64.tar.gz"
 echo "release-check: contents"
 (cd "$root/dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the archives"
 texts=(LICENSE README.txt THIRD-PARTY.md)
-expected_zip=$(printf "Kv_Tidalhalo-$version-win64/%s\n" Kv_Tidalhalo.aex "${texts[@]}" | LC_ALL=C sort)
-linux_files=(Kv_Tidalhalo.so tidalhalo "${texts[@]}")
+ofx_bundle=Kv_Tidalhalo.ofx.bundle
+expected_zip=$(printf "Kv_Tidalhalo-$version-win64/%s\n" Kv_Tidalhalo.aex "${texts[@]}" \
+                 "$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx" | LC_ALL=C sort)
+linux_files=(Kv_Tidalhalo.so tidalhalo "${texts[@]}" "$ofx_bundle/" "$ofx_bundle/Contents/"
+             "$ofx_bundle/Contents/Linux-x86-64/" "$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx")
 if git ls-files --error-unmatch frei0r/CMakeLists.txt >/dev/null 2>&1; then
   linux_files+=(tidalhalo.so frei0r_tidalhalo.xml)
 fi
@@ -67,7 +70,7 @@ owner() {
   done
   echo "(no package)"
 }
-for binary in "$linux"/tidalhalo "$linux"/*.so; do
+for binary in "$linux"/tidalhalo "$linux"/*.so "$linux/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx"; do
   for library in $(ldd "$binary" | awk '$2 == "=>" { print $3 }'); do
     package=$(owner "$library")
     grep -qw -- "$package" "$linux/README.txt" ||
@@ -103,6 +106,15 @@ wineserver=/usr/lib/wine/wineserver64
 trap '[ -n "$wineserver" ] && "$wineserver" -k >/dev/null 2>&1 || true' EXIT
 "$dump_native" "$linux/Kv_Tidalhalo.so" "$check/frames-native.bin"
 "$root/cmake/wine-run.sh" "$dump_windows" "$win/Kv_Tidalhalo.aex" "$check/frames-windows.bin" "$check/frames-native.bin"
+
+echo "release-check: the unpacked Win64 OpenFX bundle under Wine against the unpacked Linux one"
+ofx_dump_windows="$root/build/windows/tests/openfx/ofx_frame_dump.exe"
+ofx_dump_native="$root/build/native/tests/openfx/ofx_frame_dump"
+[ -f "$ofx_dump_windows" ] && [ -x "$ofx_dump_native" ] ||
+  fail "ofx_frame_dump is not built in both presets (run scripts/windows.sh first)"
+"$ofx_dump_native" "$linux/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx" "$check/ofx-frames-native.bin"
+"$root/cmake/wine-run.sh" "$ofx_dump_windows" "$win/$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx" \
+  "$check/ofx-frames-windows.bin" "$check/ofx-frames-native.bin"
 
 echo "release-check: the same commit built again in another folder"
 bash scripts/release.sh --out "$check/second/dist" --work "$check/second/a deeper/build folder"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds a release of the committed tree and writes it to dist/:
-#   Kv_Tidalhalo-<version>-win64.zip         the .aex, README.txt, LICENSE, THIRD-PARTY.md
-#   tidalhalo-<version>-linux-x86_64.tar.gz  the tool, the native module (and the frei0r
-#                                            filter with its Kdenlive description when the
-#                                            tree builds one), the same texts
+#   Kv_Tidalhalo-<version>-win64.zip         the .aex, the Win64 OpenFX bundle, README.txt,
+#                                            LICENSE, THIRD-PARTY.md
+#   tidalhalo-<version>-linux-x86_64.tar.gz  the tool, the native module, the Linux OpenFX
+#                                            bundle (and the frei0r filter with its Kdenlive
+#                                            description when the tree builds one), the same texts
 #   SHA256SUMS                               of both
 # <version> is the module's own version (entry/identity.h) and the commit,
 # e.g. 2.0-1a2b3c4. The build starts from a fresh export of HEAD, so nothing
@@ -54,13 +55,13 @@ windows="$src/build/windows"
 (
   cd "$src"
   cmake --preset native -DTIDALHALO_TESTS=OFF >/dev/null
-  cmake --build --preset native -j "$jobs" --target Kv_Tidalhalo tidalhalo
+  cmake --build --preset native -j "$jobs" --target Kv_Tidalhalo tidalhalo tidalhalo_ofx
   # The frei0r filter's folder, when the tree has one, builds whatever it holds.
   if [ -f "$native/frei0r/Makefile" ]; then
     make -C "$native/frei0r" -j "$jobs" --no-print-directory
   fi
   cmake --preset windows -DTIDALHALO_TESTS=OFF >/dev/null
-  cmake --build --preset windows -j "$jobs" --target Kv_Tidalhalo
+  cmake --build --preset windows -j "$jobs" --target Kv_Tidalhalo tidalhalo_ofx
 ) >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; echo "release: build failed (--work DIR keeps its log)" >&2; exit 1; }
 
 frei0r=()
@@ -69,8 +70,10 @@ if [ -f "$native/frei0r/tidalhalo.so" ]; then
 fi
 
 # No archive without a notice for every library its files link.
+ofx_bundle=Kv_Tidalhalo.ofx.bundle
 python3 "$src/tests/release/check_notices.py" "$src/THIRD-PARTY.md" \
-  --build "$native" Kv_Tidalhalo.so cli/tidalhalo "${frei0r[@]}" --build "$windows" Kv_Tidalhalo.aex
+  --build "$native" Kv_Tidalhalo.so cli/tidalhalo "$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx" "${frei0r[@]}" \
+  --build "$windows" Kv_Tidalhalo.aex "$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx"
 
 # README.txt for this version; the frei0r paragraph only beside the filter.
 readme() {
@@ -91,6 +94,8 @@ stage="$work/stage"
 mkdir -p "$stage/$win_name" "$stage/$linux_name"
 
 install -m 0644 "$windows/Kv_Tidalhalo.aex" "$stage/$win_name/"
+install -D -m 0644 "$windows/$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx" \
+  "$stage/$win_name/$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx"
 { printf '\357\273\277'; readme | crlf; } >"$stage/$win_name/README.txt"
 crlf <"$src/LICENSE" >"$stage/$win_name/LICENSE"
 crlf <"$src/THIRD-PARTY.md" >"$stage/$win_name/THIRD-PARTY.md"
@@ -101,11 +106,14 @@ if ((${#frei0r[@]})); then
   # Kdenlive's description of the filter, for ~/.local/share/kdenlive/effects/.
   install -m 0644 "$src/frei0r/kdenlive/frei0r_tidalhalo.xml" "$stage/$linux_name/"
 fi
+install -D -m 0755 "$native/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx" \
+  "$stage/$linux_name/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx"
 readme >"$stage/$linux_name/README.txt"
 install -m 0644 "$src/LICENSE" "$src/THIRD-PARTY.md" "$stage/$linux_name/"
 
-chmod 0644 "$stage/$win_name"/* "$stage/$linux_name"/{README.txt,LICENSE,THIRD-PARTY.md}
-chmod 0755 "$stage/$win_name" "$stage/$linux_name"
+find "$stage/$win_name" -type f -exec chmod 0644 {} +
+chmod 0644 "$stage/$linux_name"/{README.txt,LICENSE,THIRD-PARTY.md}
+find "$stage" -type d -exec chmod 0755 {} +
 find "$stage" -exec touch -h -d "@$epoch" {} +
 
 mkdir -p "$out"

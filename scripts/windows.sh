@@ -22,6 +22,9 @@ cmake --build "$native" -j2 --target "${native_checks[@]}"
 for check in "${native_checks[@]}"; do
   TIDALHALO_AEX="$aex" "$native/tests/windows/$check" --gtest_brief=1
 done
+ofx_win64="$root/build/windows/Kv_Tidalhalo.ofx.bundle/Contents/Win64/Kv_Tidalhalo.ofx"
+cmake --build "$native" -j2 --target ofx_bundle_files_test
+TIDALHALO_OFX_WIN64="$ofx_win64" "$native/tests/openfx/ofx_bundle_files_test" --gtest_brief=1
 
 # One Wine prefix, created on first use and kept with the build.
 export WINEPREFIX="$root/build/windows/wineprefix"
@@ -52,5 +55,12 @@ else
   echo "windows: frame_dump not built (no host library yet); frames not compared" >&2
   exit 1
 fi
+
+echo "windows: frames of the Win64 OpenFX bundle under Wine against the Linux bundle's"
+cmake --build "$native" -j2 --target ofx_frame_dump tidalhalo_ofx
+"$native/tests/openfx/ofx_frame_dump" "$native/Kv_Tidalhalo.ofx.bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx" \
+  "$native/ofx-frames-native.bin"
+"$wine" "$root/build/windows/tests/openfx/ofx_frame_dump.exe" "$ofx_win64" "$root/build/windows/ofx-frames-windows.bin" \
+  "$native/ofx-frames-native.bin"
 
 echo "windows: Windows module: $aex"

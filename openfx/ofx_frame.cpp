@@ -1,0 +1,279 @@
+#include "openfx/ofx_frame.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "render/pixel_functions.h"
+
+namespace {
+
+// How far ahead of the pixels being read and written to prefetch.
+constexpr uintptr_t OFX_PREFETCH_BYTES = 1024;
+
+// Below this many pixels a band costs more to start than it saves.
+constexpr int64_t OFX_PIXELS_PER_BAND = 1 << 16;
+
+inline unsigned char *PixelAddress(const OfxImageView &image, int32_t x, int32_t y, int64_t pixel_bytes) noexcept {
+    return static_cast<unsigned char *>(image.data) +
+           (static_cast<int64_t>(y) - image.bounds.y1) * static_cast<int64_t>(image.row_bytes) +
+           (static_cast<int64_t>(x) - image.bounds.x1) * pixel_bytes;
+}
+
+// The columns of a window row that the source holds: [first, end), both
+// within 0..width; none when the row lies outside the source.
+struct SourceSpan {
+    int32_t first;
+    int32_t end;
+};
+
+SourceSpan SourceColumns(const OfxShadeJob &job, int32_t y, int32_t width) noexcept {
+    const OfxRectI &b = job.source.bounds;
+    if (job.source.data == nullptr || y < b.y1 || y >= b.y2) {
+        return {0, 0};
+    }
+    const auto clamp = [width](int64_t column) {
+        return static_cast<int32_t>(column < 0 ? 0 : (column > width ? width : column));
+    };
+    return {clamp(static_cast<int64_t>(b.x1) - job.window.x1), clamp(static_cast<int64_t>(b.x2) - job.window.x1)};
+}
+
+// The module's pixels keep alpha first; OpenFX's keep it last. 16-bit
+// channels run through the float pixel: 0..65535 scaled to 0..1 and back.
+struct BytePixels {
+    using Channel = uint8_t;
+    using Pixel = PF_Pixel;
+    // Red, green, blue, alpha in memory to alpha, red, green, blue is one
+    // rotation of the four bytes read as a little-endian word.
+    static Pixel Load(const Channel *rgba) noexcept {
+        uint32_t word;
+        std::memcpy(&word, rgba, 4);
+        word = std::rotl(word, 8);
+        Pixel pixel;
+        std::memcpy(&pixel, &word, 4);
+        return pixel;
+    }
+    static void Store(const Pixel &p, Channel *rgba) noexcept {
+        uint32_t word;
+        std::memcpy(&word, &p, 4);
+        word = std::rotr(word, 8);
+        std::memcpy(rgba, &word, 4);
+    }
+    static void Shade(void *refcon, int32_t x, int32_t y, const Pixel *in, Pixel *out) noexcept {
+        ShadePixel8(refcon, x, y, in, out);
+    }
+};
+
+struct FloatPixels {
+    using Channel = float;
+    using Pixel = PF_PixelFloat;
+    static Pixel Load(const Channel *rgba) noexcept { return Pixel{rgba[3], rgba[0], rgba[1], rgba[2]}; }
+    static void Store(const Pixel &p, Channel *rgba) noexcept {
+        rgba[0] = p.red;
+        rgba[1] = p.green;
+        rgba[2] = p.blue;
+        rgba[3] = p.alpha;
+    }
+    static void Shade(void *refcon, int32_t x, int32_t y, const Pixel *in, Pixel *out) noexcept {
+        ShadePixelFloat(refcon, x, y, in, out);
+    }
+};
+
+struct ShortPixels {
+    using Channel = uint16_t;
+    using Pixel = PF_PixelFloat;
+    static Pixel Load(const Channel *rgba) noexcept {
+        return Pixel{rgba[3] / 65535.0f, rgba[0] / 65535.0f, rgba[1] / 65535.0f, rgba[2] / 65535.0f};
+    }
+    static void Store(const Pixel &p, Channel *rgba) noexcept {
+        rgba[0] = ShortFromFloat(p.red);
+        rgba[1] = ShortFromFloat(p.green);
+        rgba[2] = ShortFromFloat(p.blue);
+        rgba[3] = ShortFromFloat(p.alpha);
+    }
+    static void Shade(void *refcon, int32_t x, int32_t y, const Pixel *in, Pixel *out) noexcept {
+        ShadePixelFloat(refcon, x, y, in, out);
+    }
+};
+
+// Rows are walked left to right: asking for the cache lines a little ahead
+// keeps the walk from waiting on memory. A prefetch never faults, so an
+// address past the image's end does no harm; it is formed as an integer.
+inline void PrefetchAhead(const void *at, bool for_writing) noexcept {
+    const auto ahead = reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(at) + OFX_PREFETCH_BYTES);
+    if (for_writing) {
+        __builtin_prefetch(ahead, 1);
+    } else {
+        __builtin_prefetch(ahead, 0);
+    }
+}
+
+// Each row from its left end: before and after the columns the source
+// holds a pixel is transparent black, within them it is read where it lies.
+template <typename Depth>
+inline void ShadeSpan(void *refcon, int32_t first, int32_t end, int32_t row, const typename Depth::Channel *from,
+                      typename Depth::Channel *to) noexcept {
+    using Pixel = typename Depth::Pixel;
+    for (int32_t column = first; column < end; ++column, to += 4) {
+        Pixel in{};
+        if (from != nullptr) {
+            PrefetchAhead(from, false);
+            in = Depth::Load(from);
+            from += 4;
+        }
+        Pixel shaded = in;
+        Depth::Shade(refcon, column, row, &in, &shaded);
+        PrefetchAhead(to, true);
+        Depth::Store(shaded, to);
+    }
+}
+
+template <typename Depth>
+void ShadeRowsAs(const OfxShadeJob &job, int32_t first_row, int32_t end_row) noexcept {
+    using Channel = typename Depth::Channel;
+    constexpr int64_t pixel_bytes = 4 * sizeof(Channel);
+    void *refcon = const_cast<RingRenderInfo *>(job.info);  // the pixel functions only read it
+    const int32_t width = job.window.x2 - job.window.x1;
+    for (int32_t row = first_row; row < end_row; ++row) {
+        const int32_t y = job.window.y2 - 1 - row;
+        Channel *destination = reinterpret_cast<Channel *>(PixelAddress(job.output, job.window.x1, y, pixel_bytes));
+        const SourceSpan span = SourceColumns(job, y, width);
+        const int32_t inside_first = span.first < span.end ? span.first : width;
+        const int32_t inside_end = span.first < span.end ? span.end : width;
+        ShadeSpan<Depth>(refcon, 0, inside_first, row, nullptr, destination);
+        if (inside_first < inside_end) {
+            const auto *source = reinterpret_cast<const Channel *>(
+                PixelAddress(job.source, job.window.x1 + inside_first, y, pixel_bytes));
+            ShadeSpan<Depth>(refcon, inside_first, inside_end, row, source,
+                             destination + static_cast<std::ptrdiff_t>(inside_first) * 4);
+        }
+        ShadeSpan<Depth>(refcon, inside_end, width, row, nullptr,
+                         destination + static_cast<std::ptrdiff_t>(inside_end) * 4);
+    }
+}
+
+struct BandWork {
+    const OfxShadeJob *job;
+    unsigned bands;
+    int32_t rows;
+};
+
+int32_t BandStart(const BandWork &work, unsigned band) noexcept {
+    return static_cast<int32_t>(static_cast<int64_t>(work.rows) * band / work.bands);
+}
+
+void ShadeBand(const BandWork &work, unsigned band) noexcept {
+    if (band < work.bands) {
+        ShadeOfxRows(*work.job, BandStart(work, band), BandStart(work, band + 1));
+    }
+}
+
+// The host's threads: thread i shades band i. A host may launch fewer
+// threads than asked and says so in thread_max, so a thread also takes
+// every band that is its index plus a multiple of thread_max.
+void HostThreadBand(unsigned int thread_index, unsigned int thread_max, void *custom) noexcept {
+    const auto &work = *static_cast<const BandWork *>(custom);
+    if (thread_max == 0) {
+        thread_max = 1;
+    }
+    for (unsigned band = thread_index; band < work.bands; band += thread_max) {
+        ShadeBand(work, band);
+    }
+}
+
+void ShadeWithOwnThreads(const BandWork &work) noexcept {
+    std::vector<std::thread> workers;
+    std::vector<unsigned> left_over;
+    try {
+        workers.reserve(work.bands);
+        left_over.reserve(work.bands);
+    } catch (...) {
+        ShadeOfxRows(*work.job, 0, work.rows);
+        return;
+    }
+    for (unsigned band = 1; band < work.bands; ++band) {
+        try {
+            workers.emplace_back(ShadeBand, std::cref(work), band);
+        } catch (...) {
+            left_over.push_back(band);
+        }
+    }
+    ShadeBand(work, 0);
+    for (unsigned band : left_over) {
+        ShadeBand(work, band);
+    }
+    for (std::thread &worker : workers) {
+        worker.join();
+    }
+}
+
+}  // namespace
+
+bool CoversWindow(const OfxRectI &bounds, const OfxRectI &window) noexcept {
+    return bounds.x1 <= window.x1 && bounds.y1 <= window.y1 && bounds.x2 >= window.x2 && bounds.y2 >= window.y2;
+}
+
+uint16_t ShortFromFloat(float value) noexcept {
+    const double scaled = static_cast<double>(value) * 65535.0;
+    if (!(scaled > 0.0)) {
+        return 0;  // NaN too
+    }
+    if (scaled >= 65535.0) {
+        return 65535;
+    }
+    return static_cast<uint16_t>(std::nearbyint(scaled));  // the default rounding: to nearest, ties to even
+}
+
+void ShadeOfxRows(const OfxShadeJob &job, int32_t first_row, int32_t end_row) noexcept {
+    switch (job.depth) {
+    case OFX_DEPTH_BYTE:
+        ShadeRowsAs<BytePixels>(job, first_row, end_row);
+        break;
+    case OFX_DEPTH_SHORT:
+        ShadeRowsAs<ShortPixels>(job, first_row, end_row);
+        break;
+    case OFX_DEPTH_FLOAT:
+        ShadeRowsAs<FloatPixels>(job, first_row, end_row);
+        break;
+    }
+}
+
+unsigned OfxBandCount(const OfxRectI &window, unsigned max_bands) noexcept {
+    const int64_t rows = static_cast<int64_t>(window.y2) - window.y1;
+    const int64_t pixels = rows * (static_cast<int64_t>(window.x2) - window.x1);
+    int64_t bands = (pixels + OFX_PIXELS_PER_BAND - 1) / OFX_PIXELS_PER_BAND;
+    bands = bands < max_bands ? bands : max_bands;
+    bands = bands < rows ? bands : rows;
+    return bands < 1 ? 1u : static_cast<unsigned>(bands);
+}
+
+void ShadeOfxWindow(const OfxShadeJob &job, const OfxMultiThreadSuiteV1 *threads) noexcept {
+    const int32_t rows = job.window.y2 - job.window.y1;
+    if (rows <= 0 || job.window.x2 <= job.window.x1) {
+        return;
+    }
+    unsigned cpus = 0;
+    if (threads != nullptr && threads->multiThreadNumCPUs != nullptr &&
+        threads->multiThreadNumCPUs(&cpus) != kOfxStatOK) {
+        cpus = 0;
+    }
+    if (threads == nullptr || cpus == 0) {
+        cpus = std::thread::hardware_concurrency();
+    }
+    const BandWork work{&job, OfxBandCount(job.window, cpus == 0 ? 1 : cpus), rows};
+    if (work.bands == 1) {
+        ShadeOfxRows(job, 0, rows);
+        return;
+    }
+    if (threads != nullptr && threads->multiThread != nullptr) {
+        // Called from one of the host's own threads the suite refuses; the
+        // bands are shaded here then.
+        if (threads->multiThread(HostThreadBand, work.bands, const_cast<BandWork *>(&work)) != kOfxStatOK) {
+            ShadeOfxRows(job, 0, rows);
+        }
+        return;
+    }
+    ShadeWithOwnThreads(work);
+}

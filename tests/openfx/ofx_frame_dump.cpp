@@ -1,0 +1,104 @@
+// Renders a fixed set of frames through an OpenFX bundle binary with our
+// test host and writes their bytes to a file, so that the Win64 bundle under
+// Wine and the Linux bundle can be compared byte for byte. With a reference
+// file it also compares and names the first frame and byte that differ.
+//
+//   ofx_frame_dump BINARY OUTPUT [REFERENCE]
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/openfx/ofx_pictures.h"
+
+namespace {
+
+using namespace tidalhalo::ofxtest;
+
+constexpr OfxRectI BOUNDS{0, 0, 101, 67};
+
+struct Frame {
+    std::string name;
+    std::vector<unsigned char> bytes;
+};
+
+std::vector<Frame> RenderFrames(const std::string &binary) {
+    HostOptions options;
+    options.cpus = 3;
+    TestHost host(binary, options);
+    if (host.Load() != kOfxStatOK || host.Describe() != kOfxStatOK || host.DescribeInContext() != kOfxStatOK) {
+        throw std::runtime_error("the bundle did not load and describe");
+    }
+    const RingSetting settings[] = {
+        {50, 30, 30, 6, 60, 90, 25, {1.0, 0.8, 0.2}, {0.1, 0.3, 0.9}, true},
+        {-20, 80, 70, 40, 35, 50, 512, {0.7, 0.6, 0.2}, {0.1, 0.3, 0.9}, false},
+    };
+    const double scales[] = {1.0, 0.5};
+    std::vector<Frame> frames;
+    for (double scale : scales) {
+        Effect *instance = host.CreateInstance(OfxRectD{0, 0, BOUNDS.x2 / scale * 2.0, BOUNDS.y2 / scale}, 2.0);
+        for (const char *depth : kDepths) {
+            HostImage source = HostImage::Make(depth, BOUNDS, 4, false);
+            FillImage(source, NoiseSamples(BOUNDS.x2, BOUNDS.y2, 3), BOUNDS.x2);
+            for (std::size_t s = 0; s < std::size(settings); ++s) {
+                for (int blend = 0; blend < 5; ++blend) {
+                    ApplySetting(host, *instance, settings[s], blend);
+                    HostImage output = HostImage::Make(depth, BOUNDS, 0, true);
+                    if (host.Render(*instance, {0.0, scale, scale, BOUNDS}, &source, &output) != kOfxStatOK) {
+                        throw std::runtime_error("a render failed");
+                    }
+                    frames.push_back({std::string(depth) + " scale " + std::to_string(scale) + " setting " +
+                                          std::to_string(s) + " blend " + std::to_string(blend),
+                                      WindowBytes(output, BOUNDS)});
+                }
+            }
+        }
+    }
+    if (!host.Breaches().empty()) {
+        throw std::runtime_error("contract breach: " + host.Breaches()[0]);
+    }
+    return frames;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: ofx_frame_dump BINARY OUTPUT [REFERENCE]\n");
+        return 2;
+    }
+    try {
+        const std::vector<Frame> frames = RenderFrames(argv[1]);
+        std::vector<unsigned char> all;
+        for (const Frame &frame : frames) all.insert(all.end(), frame.bytes.begin(), frame.bytes.end());
+        std::ofstream(argv[2], std::ios::binary).write(reinterpret_cast<const char *>(all.data()),
+                                                       static_cast<std::streamsize>(all.size()));
+        if (argc == 4) {
+            std::ifstream in(argv[3], std::ios::binary);
+            const std::vector<unsigned char> reference((std::istreambuf_iterator<char>(in)),
+                                                       std::istreambuf_iterator<char>());
+            std::size_t offset = 0;
+            for (const Frame &frame : frames) {
+                for (std::size_t i = 0; i < frame.bytes.size(); ++i, ++offset) {
+                    if (offset >= reference.size() || reference[offset] != frame.bytes[i]) {
+                        std::fprintf(stderr, "ofx_frame_dump: %s differs at byte %zu\n", frame.name.c_str(), i);
+                        return 1;
+                    }
+                }
+            }
+            if (offset != reference.size()) {
+                std::fprintf(stderr, "ofx_frame_dump: the reference holds %zu bytes, not %zu\n", reference.size(),
+                             offset);
+                return 1;
+            }
+            std::printf("ofx_frame_dump: %zu frames, %zu bytes, identical\n", frames.size(), offset);
+        }
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "ofx_frame_dump: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
