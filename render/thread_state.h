@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "render/ring_plan.h"
@@ -21,10 +22,13 @@
 #endif
 
 struct RingPlanCache {
-    const RingRenderInfo *record = nullptr;  // the record the plan was made for
-    uint32_t frame = 0;                      // RingFrameCount() when it was made
-    int64_t x = 0;                           // the last pixel shaded with it
-    int32_t y = 0;
+    const RingRenderInfo *record = nullptr;        // the record the plan was made for
+    const std::atomic<uint32_t> *mark = nullptr;   // that record's frame mark
+    uint32_t mark_value = 0;                       // the mark when the plan was made
+    int32_t y = 0;                                 // the row the span belongs to
+    int64_t x = 0;                                 // the last pixel shaded with it
+    RingRowSpan span{};
+    RingRenderInfo made_from{};                    // the record's contents when the plan was made
     RingPlan plan{};
 };
 
@@ -37,17 +41,21 @@ struct RingThreadState {
 // On ELF systems an initial-exec thread variable is one load from the
 // thread's block. On Windows the compiler emulates thread variables through
 // a library call per access; a TLS slot read is far cheaper, so the slot
-// holds the address of the thread's variable, found the slow way once.
+// holds the address of the thread's variable, found the slow way once. The
+// slot is taken by the first pixel shaded, not when the module is loaded.
 #if defined(_WIN32)
 namespace ring_thread_detail {
-extern const DWORD tls_index;
+inline constinit std::atomic<DWORD> tls_slot{TLS_OUT_OF_INDEXES};
 RingThreadState &AttachRingThreadState() noexcept;
 }  // namespace ring_thread_detail
 
 inline RingThreadState &CurrentRingThreadState() noexcept {
-    void *state = TlsGetValue(ring_thread_detail::tls_index);
-    if (state != nullptr) {
-        return *static_cast<RingThreadState *>(state);
+    const DWORD slot = ring_thread_detail::tls_slot.load(std::memory_order_relaxed);
+    if (slot != TLS_OUT_OF_INDEXES) {
+        void *state = TlsGetValue(slot);
+        if (state != nullptr) {
+            return *static_cast<RingThreadState *>(state);
+        }
     }
     return ring_thread_detail::AttachRingThreadState();
 }
@@ -63,36 +71,51 @@ inline thread_local RingThreadState thread_state;
 inline RingThreadState &CurrentRingThreadState() noexcept { return ring_thread_detail::thread_state; }
 #endif
 
-// Counts the renders that have started an iteration. A host may give the
-// next frame's record the memory of the last one and go on along a row where
-// a thread left off; the count tells the threads that the record they kept
-// a plan for has been written since. One relaxed load per pixel.
+// Each record's frame mark. A host may give the next frame's record the
+// memory of the last one and go on along a row where a thread left off; the
+// mark tells the threads that the record they kept a plan for has been
+// written since. The marks are spread over slots by the record's address,
+// each on its own cache line, so a frame starting elsewhere (another
+// instance, another host's thread) leaves this record's plans alone; two
+// records sharing a slot only renew their plans more often.
 namespace ring_thread_detail {
-inline std::atomic<uint32_t> frame_count{0};
+inline constexpr size_t RING_FRAME_MARK_SLOTS = 64;
+struct alignas(64) FrameMarkSlot {
+    std::atomic<uint32_t> mark{0};
+};
+inline constinit FrameMarkSlot frame_marks[RING_FRAME_MARK_SLOTS];
 }  // namespace ring_thread_detail
 
-inline uint32_t RingFrameCount() noexcept {
-    return ring_thread_detail::frame_count.load(std::memory_order_relaxed);
+inline std::atomic<uint32_t> &RingFrameMark(const RingRenderInfo &info) noexcept {
+    // Fibonacci hashing of the address; the top six bits pick the slot.
+    const uint64_t address = reinterpret_cast<uintptr_t>(&info);
+    const size_t slot = static_cast<size_t>((address * 0x9E3779B97F4A7C15ull) >> 58);
+    return ring_thread_detail::frame_marks[slot].mark;
 }
 
 // Called by AdjustRingRenderInfo, the record's last write before shading;
 // the host's start of the iteration orders the write.
-inline void BeginRingFrame() noexcept { ring_thread_detail::frame_count.fetch_add(1, std::memory_order_relaxed); }
+inline void BeginRingFrame(const RingRenderInfo &info) noexcept {
+    RingFrameMark(info).fetch_add(1, std::memory_order_relaxed);
+}
 
-// Makes the thread's plan for the record, as of pixel (x, y). Out of line:
-// a row pays for it once, at its first pixel.
-const RingPlan &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x, int32_t y) noexcept;
+// Makes the thread's plan for the record as of pixel (x, y), keeping the
+// record's part of it when the record holds what it was made from. Out of
+// line: a row pays for it once, at its first pixel.
+const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
+                                   int32_t y) noexcept;
 
 // The plan when this call is the next pixel of the row the thread is
 // shading with the same record in the same frame, past the row's first
 // pixel; otherwise null, and the caller renews the plan. The record is
 // read-only while a frame is being shaded, so a kept plan is never stale.
-inline const RingPlan *ContinuedRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
-                                         int32_t y) noexcept {
+inline const RingPlanCache *ContinuedRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
+                                              int32_t y) noexcept {
     RingPlanCache &cache = thread.plan_cache;
-    if (cache.record != &info || cache.y != y || cache.x + 1 != x || x == 0 || cache.frame != RingFrameCount()) {
+    if (cache.record != &info || cache.y != y || cache.x + 1 != x || x == 0 ||
+        cache.mark->load(std::memory_order_relaxed) != cache.mark_value) {
         return nullptr;
     }
     cache.x = x;
-    return &cache.plan;
+    return &cache;
 }
