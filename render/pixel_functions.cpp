@@ -1,7 +1,9 @@
 #include "render/pixel_functions.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "params/ring_params.h"
 #include "render/blend_modes.h"
@@ -90,10 +92,20 @@ template <typename Pixel, typename Channel, uint32_t FULL>
 void KeepColor(const Pixel &in, Pixel &out, bool clamped) noexcept {
     constexpr auto full = static_cast<Channel>(FULL);
     const Pixel source = in;
-    Channel alpha = source.alpha;
     if constexpr (FULL == 255) {
-        alpha = ZERO_COVERAGE_ALPHA8[source.alpha];
+        // 8-bit channels never exceed 255, so the clamp changes nothing: the
+        // pixel moves as one word with its alpha, the first byte, replaced.
+        if constexpr (std::endian::native == std::endian::little) {
+            uint32_t word = 0;
+            std::memcpy(&word, &in, sizeof word);
+            word = (word & 0xFFFFFF00u) | ZERO_COVERAGE_ALPHA8[word & 0xFFu];
+            std::memcpy(&out, &word, sizeof word);
+        } else {
+            out = Pixel{ZERO_COVERAGE_ALPHA8[source.alpha], source.red, source.green, source.blue};
+        }
+        return;
     }
+    const Channel alpha = source.alpha;
     if (clamped) {
         out = Pixel{alpha, source.red < full ? source.red : full, source.green < full ? source.green : full,
                     source.blue < full ? source.blue : full};
@@ -173,7 +185,12 @@ template <typename Depth, typename Pixel = typename Depth::PixelType>
 // A pixel the ring cannot reach, whose generator value is already drawn.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
 PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
-    switch (Depth::Uncovered(plan)) {
+    const RingUncovered uncovered = Depth::Uncovered(plan);
+    if (uncovered == RingUncovered::KEEP_COLOR) [[likely]] {
+        Depth::Keep(in, out, false);
+        return PF_Err_NONE;
+    }
+    switch (uncovered) {
     case RingUncovered::KEEP_COLOR:
         Depth::Keep(in, out, false);
         break;
