@@ -69,7 +69,7 @@ bool SummaryReporter::DisplayIsConsole() const {
 
 void PrintSummary(std::ostream &out, const std::map<std::string, double> &times, const std::string &baseline_prefix) {
     out << "\nSummary (ratios of real time per frame in this run)\n";
-    out << "frame                            against                   target   ratio";
+    out << "frame                             against                           target  ratio";
     out << (baseline_prefix.empty() ? "\n" : "  baseline's\n");
     for (const char *threads : SUMMARY_THREADS) {
         for (const Target &target : SUMMARY_TARGETS) {
@@ -82,10 +82,10 @@ void PrintSummary(std::ostream &out, const std::map<std::string, double> &times,
             }
             const double ratio = *time / *yardstick;
             std::string line = frame;
-            line.resize(33, ' ');
+            line.resize(34, ' ');
             line += against;
-            line.resize(59, ' ');
-            line += Format("<= %-5g", target.limit) + Format(" %6.3f", ratio);
+            line.resize(68, ' ');
+            line += Format("<= %-4g", target.limit) + Format(" %6.3f", ratio);
             const double *before = Find(times, baseline_prefix + frame);
             if (!baseline_prefix.empty() && before != nullptr) {
                 line += Format("  %6.3f", *before / *yardstick);
