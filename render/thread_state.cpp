@@ -17,8 +17,7 @@ const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo
         cache.mark = &mark;
         cache.mark_value = mark_value;
     }
-    cache.x = x;
-    cache.y = y;
+    cache.next = RingPixelKey(x, y) + 1;
     cache.span = MakeRingRowSpan(info, cache.plan, y);
     return cache;
 }

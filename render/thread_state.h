@@ -25,8 +25,7 @@ struct RingPlanCache {
     const RingRenderInfo *record = nullptr;        // the record the plan was made for
     const std::atomic<uint32_t> *mark = nullptr;   // that record's frame mark
     uint32_t mark_value = 0;                       // the mark when the plan was made
-    int32_t y = 0;                                 // the row the span belongs to
-    int64_t x = 0;                                 // the last pixel shaded with it
+    uint64_t next = 0;                             // RingPixelKey of the next pixel of the span's row
     RingRowSpan span{};
     RingRenderInfo made_from{};                    // the record's contents when the plan was made
     RingPlan plan{};
@@ -105,6 +104,13 @@ inline void BeginRingFrame(const RingRenderInfo &info) noexcept {
 const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
                                    int32_t y) noexcept;
 
+// Row and column in one number, so that one comparison tells whether a
+// pixel follows the last one along its row. Past column -1 the key runs on
+// into the next row's column 0, which renews the plan anyway.
+inline uint64_t RingPixelKey(int32_t x, int32_t y) noexcept {
+    return static_cast<uint64_t>(static_cast<uint32_t>(y)) << 32 | static_cast<uint32_t>(x);
+}
+
 // The plan when this call is the next pixel of the row the thread is
 // shading with the same record in the same frame, past the row's first
 // pixel; otherwise null, and the caller renews the plan. The record is
@@ -112,10 +118,11 @@ const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo
 inline const RingPlanCache *ContinuedRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
                                               int32_t y) noexcept {
     RingPlanCache &cache = thread.plan_cache;
-    if (cache.record != &info || cache.y != y || cache.x + 1 != x || x == 0 ||
+    const uint64_t key = RingPixelKey(x, y);
+    if (cache.record != &info || cache.next != key || x == 0 ||
         cache.mark->load(std::memory_order_relaxed) != cache.mark_value) {
         return nullptr;
     }
-    cache.x = x;
+    cache.next = key + 1;
     return &cache;
 }
