@@ -211,11 +211,20 @@ PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pi
     return PF_Err_NONE;
 }
 
-// A pixel inside its row's span: its distance decides. Out of line, so the
-// common pixel (the next one of a row, uncovered) runs without a stack
-// frame; reached by a tail call.
+// The full computation, right for any pixel; taken for the columns of a
+// row's span, which with a positive scale are exactly those the distance
+// check keeps. Out of line, so the common pixel (the next one of a row,
+// uncovered) runs without a stack frame; reached by a tail call.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
-[[gnu::noinline]] PF_Err ShadeByDistance(const RingRenderInfo &info, const RingPlan &plan, int32_t x, int32_t y,
+[[gnu::noinline, gnu::flatten]] PF_Err ShadeCovered(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
+                                      Pixel &out) noexcept {
+    Depth::Blend(info.blend_mode, FullCoverage(info, RingDistanceSquared(info, x, y), x, y), in, out);
+    return PF_Err_NONE;
+}
+
+// A pixel whose distance decides whether the plan may skip it.
+template <typename Depth, typename Pixel = typename Depth::PixelType>
+PF_Err ShadeByDistance(const RingRenderInfo &info, const RingPlan &plan, int32_t x, int32_t y,
                                          const Pixel &in, Pixel &out) noexcept {
     const double d2 = RingDistanceSquared(info, x, y);
     if (!CertainlyUncovered(plan, d2)) {
@@ -243,7 +252,7 @@ PF_Err Shade(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, 
         return ShadeAny<Depth>(thread, info, x, y, in, out);
     }
     if (InRingRowSpan(cache->span, x)) {
-        return ShadeByDistance<Depth>(info, cache->plan, x, y, in, out);
+        return ShadeCovered<Depth>(info, x, y, in, out);
     }
     if (cache->plan.scatter) {
         ScatterNext(thread.scatter_state);  // past the row's first pixel: no reseed

@@ -53,8 +53,9 @@ struct RingPlan {
 
 // The columns of one row that the ring may reach: those in [first, first +
 // count) outside [hole_first, hole_first + hole_count). Every other column
-// lies below inner_sq or above outer_sq, exactly as its squared distance
-// says; a column inside may still prove uncovered by its distance.
+// lies below inner_sq or above outer_sq, as its squared distance says. With
+// rows_have_spans the columns inside are exactly the others; without it,
+// the span holds every column, and each gets the full computation.
 struct RingRowSpan {
     int64_t first;
     uint64_t count;
