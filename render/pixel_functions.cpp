@@ -138,7 +138,8 @@ struct IntegerDepth {
     using PixelType = Pixel;
     static constexpr auto unit = FULL == 255 ? Unit8 : Unit16;
 
-    static void Blend(int32_t blend_mode, const RingSample &ring, const Pixel &in, Pixel &out) noexcept {
+    [[gnu::always_inline]] static void Blend(int32_t blend_mode, const RingSample &ring, const Pixel &in,
+                                             Pixel &out) noexcept {
         BlendInteger<Pixel, Channel, FULL>(blend_mode, ring, in, out, unit);
     }
     static RingUncovered Uncovered(const RingPlan &plan) noexcept {
@@ -216,7 +217,7 @@ PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pi
 // check keeps. Out of line, so the common pixel (the next one of a row,
 // uncovered) runs without a stack frame; reached by a tail call.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
-[[gnu::noinline, gnu::flatten]] PF_Err ShadeCovered(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
+[[gnu::noinline]] PF_Err ShadeCovered(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
                                       Pixel &out) noexcept {
     Depth::Blend(info.blend_mode, FullCoverage(info, RingDistanceSquared(info, x, y), x, y), in, out);
     return PF_Err_NONE;
