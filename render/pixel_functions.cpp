@@ -236,29 +236,51 @@ PF_Err ShadeByDistance(const RingRenderInfo &info, const RingPlan &plan, int32_t
     return ShadeUncovered<Depth>(info, plan, in, out);
 }
 
-// A row's first pixel, or one of another row or record than the thread's
-// plan was made for.
+// Every pixel but the next uncovered one of a run: a row's first pixel, one
+// of another row or record than the thread's plan was made for (which
+// renews the plan), a pixel of a covered run, one that starts a new run.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
-[[gnu::noinline]] PF_Err ShadeAny(RingThreadState &thread, const RingRenderInfo &info, int32_t x, int32_t y,
-                                  const Pixel &in, Pixel &out) noexcept {
-    const RingPlanCache &cache = RenewRingPlan(thread, info, x, y);
-    return ShadeByDistance<Depth>(info, cache.plan, x, y, in, out);
+[[gnu::noinline]] PF_Err ShadeAny(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
+                                  Pixel &out) noexcept {
+    RingThreadState &thread = CurrentRingThreadState();
+    RingPlanCache &cache = thread.plan_cache;
+    const uint64_t key = RingPixelKey(x, y);
+    // Past the row's first pixel, not at column 0, which reseeds the generator.
+    const bool continues = cache.record == &info && key == cache.next && x != 0 &&
+                           (key >> 32) == (cache.run_end >> 32) &&
+                           cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
+    if (!continues) {
+        const RingPlanCache &renewed = RenewRingPlan(thread, info, x, y);
+        return ShadeByDistance<Depth>(info, renewed.plan, x, y, in, out);
+    }
+    cache.next = key + 1;
+    if (key >= cache.run_end) {
+        StartRingRun(cache, x, key);
+    }
+    if (cache.run_covered) {
+        return ShadeCovered<Depth>(info, x, y, in, out);
+    }
+    if (cache.plan.scatter) {
+        ScatterNext(thread.scatter_state);
+    }
+    return ShadeUncovered<Depth>(info, cache.plan, in, out);
 }
 
+// The common pixel, the next one of a run the ring cannot reach, costs the
+// thread state's lookup, a few compares and the blend's trivial form.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
 PF_Err Shade(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, Pixel &out) noexcept {
     RingThreadState &thread = CurrentRingThreadState();
-    const RingPlanCache *cache = ContinuedRingPlan(thread, info, x, y);
-    if (cache == nullptr) {
-        return ShadeAny<Depth>(thread, info, x, y, in, out);
+    RingPlanCache &cache = thread.plan_cache;
+    const uint64_t key = RingPixelKey(x, y);
+    if (!ContinuesUncoveredRun(cache, info, key)) [[unlikely]] {
+        return ShadeAny<Depth>(info, x, y, in, out);
     }
-    if (InRingRowSpan(cache->span, x)) {
-        return ShadeCovered<Depth>(info, x, y, in, out);
-    }
-    if (cache->plan.scatter) {
+    cache.next = key + 1;
+    if (cache.plan.scatter) {
         ScatterNext(thread.scatter_state);  // past the row's first pixel: no reseed
     }
-    return ShadeUncovered<Depth>(info, cache->plan, in, out);
+    return ShadeUncovered<Depth>(info, cache.plan, in, out);
 }
 
 // The host walks each row left to right; asking for the cache lines a little

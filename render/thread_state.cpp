@@ -1,6 +1,7 @@
 #include "render/thread_state.h"
 
 #include <cstring>
+#include <limits>
 
 const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
                                    int32_t y) noexcept {
@@ -17,9 +18,36 @@ const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo
         cache.mark = &mark;
         cache.mark_value = mark_value;
     }
-    cache.next = RingPixelKey(x, y) + 1;
+    const uint64_t key = RingPixelKey(x, y);
+    cache.next = key + 1;
     cache.span = MakeRingRowSpan(info, cache.plan, y);
+    StartRingRun(cache, x, key);
     return cache;
+}
+
+void StartRingRun(RingPlanCache &cache, int32_t x, uint64_t key) noexcept {
+    const RingRowSpan &span = cache.span;
+    const int64_t column = x;
+    // The run ends at the first of the span's and the hole's edges past x,
+    // at column 0 and at the row's last column.
+    int64_t end = column < 0 ? 0 : std::numeric_limits<int32_t>::max();
+    const auto limit = [column, &end](int64_t edge) {
+        if (edge > column && edge < end) {
+            end = edge;
+        }
+    };
+    if (span.count != 0) {
+        limit(span.first);
+        limit(span.first + static_cast<int64_t>(span.count));
+    }
+    if (span.hole_count != 0) {
+        limit(span.hole_first);
+        limit(span.hole_first + static_cast<int64_t>(span.hole_count));
+    }
+    // Keys of one row differ only in their low 32 bits.
+    cache.run_end = (key & 0xFFFFFFFF00000000u) | (static_cast<uint32_t>(static_cast<int32_t>(end)) ^ 0x80000000u);
+    cache.run_covered = InRingRowSpan(span, x);
+    cache.uncovered_end = cache.run_covered ? 0 : cache.run_end;
 }
 
 #if defined(_WIN32)

@@ -26,6 +26,13 @@ struct RingPlanCache {
     const std::atomic<uint32_t> *mark = nullptr;   // that record's frame mark
     uint32_t mark_value = 0;                       // the mark when the plan was made
     uint64_t next = 0;                             // RingPixelKey of the next pixel of the span's row
+    // The key where the run of columns holding the next pixel ends: the
+    // columns before it are all inside the span (run_covered) or all
+    // outside it. A run never reaches past column 0, which reseeds the
+    // generator, nor the row's last column.
+    uint64_t run_end = 0;
+    uint64_t uncovered_end = 0;  // run_end where the run is uncovered, else 0
+    bool run_covered = false;
     RingRowSpan span{};
     RingRenderInfo made_from{};                    // the record's contents when the plan was made
     RingPlan plan{};
@@ -105,24 +112,20 @@ const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo
                                    int32_t y) noexcept;
 
 // Row and column in one number, so that one comparison tells whether a
-// pixel follows the last one along its row. Past column -1 the key runs on
-// into the next row's column 0, which renews the plan anyway.
+// pixel follows the last one along its row. The column's sign bit is
+// flipped, so that keys rise with the column along the whole row.
 inline uint64_t RingPixelKey(int32_t x, int32_t y) noexcept {
-    return static_cast<uint64_t>(static_cast<uint32_t>(y)) << 32 | static_cast<uint32_t>(x);
+    return static_cast<uint64_t>(static_cast<uint32_t>(y)) << 32 | (static_cast<uint32_t>(x) ^ 0x80000000u);
 }
 
-// The plan when this call is the next pixel of the row the thread is
-// shading with the same record in the same frame, past the row's first
-// pixel; otherwise null, and the caller renews the plan. The record is
-// read-only while a frame is being shaded, so a kept plan is never stale.
-inline const RingPlanCache *ContinuedRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
-                                              int32_t y) noexcept {
-    RingPlanCache &cache = thread.plan_cache;
-    const uint64_t key = RingPixelKey(x, y);
-    if (cache.record != &info || cache.next != key || x == 0 ||
-        cache.mark->load(std::memory_order_relaxed) != cache.mark_value) {
-        return nullptr;
-    }
-    cache.next = key + 1;
-    return &cache;
+// Sets the run holding column x of the plan's row, whose key is key.
+void StartRingRun(RingPlanCache &cache, int32_t x, uint64_t key) noexcept;
+
+// Whether this call is the next pixel of the row the thread is shading with
+// the same record in the same frame, inside a run of columns the ring
+// cannot reach. The record is read-only while a frame is being shaded, so a
+// kept plan is never stale.
+inline bool ContinuesUncoveredRun(const RingPlanCache &cache, const RingRenderInfo &info, uint64_t key) noexcept {
+    return cache.record == &info && key == cache.next && key < cache.uncovered_end &&
+           cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
 }
