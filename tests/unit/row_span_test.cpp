@@ -220,6 +220,48 @@ TEST(RowSpan, GeneratorAfterEachRowEqualsThePlainFormulas) {
     }
 }
 
+// Rows walked through negative columns past column 0, where the generator
+// reseeds, and rows that end at the last column with the next row starting
+// at the first: each pixel and the generator after it equal the plain
+// formulas.
+TEST(RowSpan, RowsAcrossColumnZeroAndTheColumnRangeEndsEqualPlainFormulas) {
+    struct Walk {
+        const char *name;
+        double center_x;
+        int32_t first;  // each row's columns, first to last inclusive
+        int32_t last;
+    };
+    constexpr Walk WALKS[] = {
+        {"through column 0", 2.5, -40, 40},
+        {"ring on column 0", 0, -12, 12},
+        {"to the last column", COLUMN_MAX - 9.5, COLUMN_MAX - 40, COLUMN_MAX},
+        {"from the first column", COLUMN_MIN + 9.5, COLUMN_MIN, COLUMN_MIN + 40},
+    };
+    const PF_Pixel in{200, 10, 20, 30};
+    for (const Walk &walk : WALKS) {
+        for (const double scatter : {0.0, 0.0004, 0.02}) {
+            EdgeCase c{walk.name, walk.center_x, 20, 8, 3, 0.5, scatter, 1};
+            RingRenderInfo info = EdgeRecord(c, BLEND_NORMAL, 1);
+            uint32_t states[2] = {1, 1};
+            for (int32_t y = 10; y < 31; ++y) {
+                for (int64_t column = walk.first; column <= walk.last; ++column) {
+                    const auto x = static_cast<int32_t>(column);
+                    PF_Pixel out[2] = {};
+                    for (int pass = 0; pass < 2; ++pass) {
+                        ScatterSeed(states[pass]);
+                        (pass == 0 ? ShadePixel8 : ReferenceShadePixel8)(&info, x, y, &in, &out[pass]);
+                        states[pass] = CurrentRingThreadState().scatter_state;
+                    }
+                    ASSERT_EQ(std::memcmp(&out[0], &out[1], sizeof(PF_Pixel)), 0)
+                        << walk.name << ", scatter " << scatter << ", pixel (" << x << ", " << y << ")";
+                    ASSERT_EQ(states[0], states[1]) << walk.name << ", scatter " << scatter << ", pixel (" << x
+                                                    << ", " << y << ")";
+                }
+            }
+        }
+    }
+}
+
 // Two records, each with its frames started over and over on its own
 // thread, as two hosts' render threads or two filter instances would: each
 // frame equals the frame shaded alone.
