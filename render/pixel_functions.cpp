@@ -236,9 +236,9 @@ PF_Err ShadeByDistance(const RingRenderInfo &info, const RingPlan &plan, int32_t
     return ShadeUncovered<Depth>(info, plan, in, out);
 }
 
-// Every pixel but the next uncovered one of a run: a row's first pixel, one
-// of another row or record than the thread's plan was made for (which
-// renews the plan), a pixel of a covered run, one that starts a new run.
+// Every pixel but the next one of a run: a row's first pixel, one of
+// another row or record than the thread's plan was made for (which renews
+// the plan), one that starts a new run.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
 [[gnu::noinline]] PF_Err ShadeAny(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
                                   Pixel &out) noexcept {
@@ -267,16 +267,20 @@ template <typename Depth, typename Pixel = typename Depth::PixelType>
 }
 
 // The common pixel, the next one of a run the ring cannot reach, costs the
-// thread state's lookup, a few compares and the blend's trivial form.
+// thread state's lookup, a few compares and the blend's trivial form; the
+// next one of a covered run goes straight to the full computation.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
 PF_Err Shade(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, Pixel &out) noexcept {
     RingThreadState &thread = CurrentRingThreadState();
     RingPlanCache &cache = thread.plan_cache;
     const uint64_t key = RingPixelKey(x, y);
-    if (!ContinuesUncoveredRun(cache, info, key)) [[unlikely]] {
+    if (!ContinuesRingRun(cache, info, key)) [[unlikely]] {
         return ShadeAny<Depth>(info, x, y, in, out);
     }
     cache.next = key + 1;
+    if (cache.run_covered) {
+        return ShadeCovered<Depth>(info, x, y, in, out);
+    }
     if (cache.plan.scatter) {
         ScatterNext(thread.scatter_state);  // past the row's first pixel: no reseed
     }

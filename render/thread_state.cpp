@@ -47,7 +47,6 @@ void StartRingRun(RingPlanCache &cache, int32_t x, uint64_t key) noexcept {
     // Keys of one row differ only in their low 32 bits.
     cache.run_end = (key & 0xFFFFFFFF00000000u) | (static_cast<uint32_t>(static_cast<int32_t>(end)) ^ 0x80000000u);
     cache.run_covered = InRingRowSpan(span, x);
-    cache.uncovered_end = cache.run_covered ? 0 : cache.run_end;
 }
 
 #if defined(_WIN32)

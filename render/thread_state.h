@@ -31,7 +31,6 @@ struct RingPlanCache {
     // outside it. A run never reaches past column 0, which reseeds the
     // generator, nor the row's last column.
     uint64_t run_end = 0;
-    uint64_t uncovered_end = 0;  // run_end where the run is uncovered, else 0
     bool run_covered = false;
     RingRowSpan span{};
     RingRenderInfo made_from{};                    // the record's contents when the plan was made
@@ -122,10 +121,10 @@ inline uint64_t RingPixelKey(int32_t x, int32_t y) noexcept {
 void StartRingRun(RingPlanCache &cache, int32_t x, uint64_t key) noexcept;
 
 // Whether this call is the next pixel of the row the thread is shading with
-// the same record in the same frame, inside a run of columns the ring
-// cannot reach. The record is read-only while a frame is being shaded, so a
-// kept plan is never stale.
-inline bool ContinuesUncoveredRun(const RingPlanCache &cache, const RingRenderInfo &info, uint64_t key) noexcept {
-    return cache.record == &info && key == cache.next && key < cache.uncovered_end &&
+// the same record in the same frame, inside the run the plan set: then the
+// pixel is of the run's kind. The record is read-only while a frame is being
+// shaded, so a kept plan is never stale.
+inline bool ContinuesRingRun(const RingPlanCache &cache, const RingRenderInfo &info, uint64_t key) noexcept {
+    return cache.record == &info && key == cache.next && key < cache.run_end &&
            cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
 }
