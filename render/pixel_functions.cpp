@@ -244,23 +244,20 @@ template <typename Depth, typename Pixel = typename Depth::PixelType>
                                   Pixel &out) noexcept {
     RingThreadState &thread = CurrentRingThreadState();
     RingPlanCache &cache = thread.plan_cache;
-    const uint64_t key = RingPixelKey(x, y);
     // Past the row's first pixel, not at column 0, which reseeds the generator.
-    const bool continues = cache.record == &info && key == cache.next && x != 0 &&
-                           (key >> 32) == (cache.run_end >> 32) &&
+    const bool continues = cache.record == &info && y == cache.row &&
+                           static_cast<uint32_t>(x) == cache.next_column && x != 0 &&
                            cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
     if (!continues) {
         const RingPlanCache &renewed = RenewRingPlan(thread, info, x, y);
         return ShadeByDistance<Depth>(info, renewed.plan, x, y, in, out);
     }
-    cache.next = key + 1;
-    if (key >= cache.run_end) {
-        StartRingRun(cache, x, key);
-    }
-    if (cache.run_covered) {
+    cache.next_column = static_cast<uint32_t>(x) + 1u;
+    StartRingRun(cache, x);
+    if (cache.run_kind == RingRunKind::COVERED) {
         return ShadeCovered<Depth>(info, x, y, in, out);
     }
-    if (cache.plan.scatter) {
+    if (cache.run_kind == RingRunKind::UNCOVERED_SCATTER) {
         ScatterNext(thread.scatter_state);
     }
     return ShadeUncovered<Depth>(info, cache.plan, in, out);
@@ -273,15 +270,15 @@ template <typename Depth, typename Pixel = typename Depth::PixelType>
 PF_Err Shade(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, Pixel &out) noexcept {
     RingThreadState &thread = CurrentRingThreadState();
     RingPlanCache &cache = thread.plan_cache;
-    const uint64_t key = RingPixelKey(x, y);
-    if (!ContinuesRingRun(cache, info, key)) [[unlikely]] {
+    if (!ContinuesRingRun(cache, info, x, y)) [[unlikely]] {
         return ShadeAny<Depth>(info, x, y, in, out);
     }
-    cache.next = key + 1;
-    if (cache.run_covered) {
-        return ShadeCovered<Depth>(info, x, y, in, out);
-    }
-    if (cache.plan.scatter) {
+    cache.next_column = static_cast<uint32_t>(x) + 1u;
+    const RingRunKind kind = cache.run_kind;
+    if (kind != RingRunKind::UNCOVERED) {
+        if (kind == RingRunKind::COVERED) {
+            return ShadeCovered<Depth>(info, x, y, in, out);
+        }
         ScatterNext(thread.scatter_state);  // past the row's first pixel: no reseed
     }
     return ShadeUncovered<Depth>(info, cache.plan, in, out);

@@ -18,14 +18,14 @@ const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo
         cache.mark = &mark;
         cache.mark_value = mark_value;
     }
-    const uint64_t key = RingPixelKey(x, y);
-    cache.next = key + 1;
+    cache.row = y;
+    cache.next_column = static_cast<uint32_t>(x) + 1u;
     cache.span = MakeRingRowSpan(info, cache.plan, y);
-    StartRingRun(cache, x, key);
+    StartRingRun(cache, x);
     return cache;
 }
 
-void StartRingRun(RingPlanCache &cache, int32_t x, uint64_t key) noexcept {
+void StartRingRun(RingPlanCache &cache, int32_t x) noexcept {
     const RingRowSpan &span = cache.span;
     const int64_t column = x;
     // The run ends at the first of the span's and the hole's edges past x,
@@ -44,9 +44,12 @@ void StartRingRun(RingPlanCache &cache, int32_t x, uint64_t key) noexcept {
         limit(span.hole_first);
         limit(span.hole_first + static_cast<int64_t>(span.hole_count));
     }
-    // Keys of one row differ only in their low 32 bits.
-    cache.run_end = (key & 0xFFFFFFFF00000000u) | (static_cast<uint32_t>(static_cast<int32_t>(end)) ^ 0x80000000u);
-    cache.run_covered = InRingRowSpan(span, x);
+    cache.run_end = static_cast<int32_t>(end);
+    if (InRingRowSpan(span, x)) {
+        cache.run_kind = RingRunKind::COVERED;
+    } else {
+        cache.run_kind = cache.plan.scatter ? RingRunKind::UNCOVERED_SCATTER : RingRunKind::UNCOVERED;
+    }
 }
 
 #if defined(_WIN32)

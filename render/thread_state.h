@@ -21,17 +21,25 @@
 #include <windows.h>
 #endif
 
+// What the pixels of a run get.
+enum class RingRunKind : uint8_t {
+    UNCOVERED,          // the blend's form at coverage 0
+    UNCOVERED_SCATTER,  // the same, each pixel stepping the generator
+    COVERED,            // the full computation
+};
+
 struct RingPlanCache {
     const RingRenderInfo *record = nullptr;        // the record the plan was made for
     const std::atomic<uint32_t> *mark = nullptr;   // that record's frame mark
     uint32_t mark_value = 0;                       // the mark when the plan was made
-    uint64_t next = 0;                             // RingPixelKey of the next pixel of the span's row
-    // The key where the run of columns holding the next pixel ends: the
-    // columns before it are all inside the span (run_covered) or all
+    // The pixel that continues the row, and the end of the run of columns
+    // holding it: the columns before run_end are all inside the span or all
     // outside it. A run never reaches past column 0, which reseeds the
-    // generator, nor the row's last column.
-    uint64_t run_end = 0;
-    bool run_covered = false;
+    // generator, and never holds the row's last column.
+    int32_t row = 0;
+    uint32_t next_column = 0;
+    int32_t run_end = 0;
+    RingRunKind run_kind = RingRunKind::COVERED;
     RingRowSpan span{};
     RingRenderInfo made_from{};                    // the record's contents when the plan was made
     RingPlan plan{};
@@ -110,21 +118,14 @@ inline void BeginRingFrame(const RingRenderInfo &info) noexcept {
 const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
                                    int32_t y) noexcept;
 
-// Row and column in one number, so that one comparison tells whether a
-// pixel follows the last one along its row. The column's sign bit is
-// flipped, so that keys rise with the column along the whole row.
-inline uint64_t RingPixelKey(int32_t x, int32_t y) noexcept {
-    return static_cast<uint64_t>(static_cast<uint32_t>(y)) << 32 | (static_cast<uint32_t>(x) ^ 0x80000000u);
-}
-
-// Sets the run holding column x of the plan's row, whose key is key.
-void StartRingRun(RingPlanCache &cache, int32_t x, uint64_t key) noexcept;
+// Sets the run holding column x of the plan's row.
+void StartRingRun(RingPlanCache &cache, int32_t x) noexcept;
 
 // Whether this call is the next pixel of the row the thread is shading with
 // the same record in the same frame, inside the run the plan set: then the
 // pixel is of the run's kind. The record is read-only while a frame is being
 // shaded, so a kept plan is never stale.
-inline bool ContinuesRingRun(const RingPlanCache &cache, const RingRenderInfo &info, uint64_t key) noexcept {
-    return cache.record == &info && key == cache.next && key < cache.run_end &&
-           cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
+inline bool ContinuesRingRun(const RingPlanCache &cache, const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
+    return cache.record == &info && y == cache.row && static_cast<uint32_t>(x) == cache.next_column &&
+           x < cache.run_end && cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
 }
