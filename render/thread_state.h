@@ -19,6 +19,9 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#if defined(__x86_64__)
+#include <intrin.h>
+#endif
 #endif
 
 // What the pixels of a run get.
@@ -56,21 +59,36 @@ struct RingThreadState {
 // a library call per access; a TLS slot read is far cheaper, so the slot
 // holds the address of the thread's variable, found the slow way once. The
 // slot is taken by the first pixel shaded, not when the module is loaded.
+// On x64 the first 64 slots lie in the thread's environment block, which
+// the gs register points to; reading a slot there is one load, where
+// TlsGetValue is a call that also clears the thread's last error, which
+// is the host's to keep.
 #if defined(_WIN32)
 namespace ring_thread_detail {
 inline constinit std::atomic<DWORD> tls_slot{TLS_OUT_OF_INDEXES};
 RingThreadState &AttachRingThreadState() noexcept;
+#if defined(__x86_64__)
+inline constexpr DWORD RING_TEB_TLS_SLOTS = 64;
+inline constexpr unsigned long RING_TEB_TLS_SLOTS_OFFSET = 0x1480;
+#endif
 }  // namespace ring_thread_detail
 
 inline RingThreadState &CurrentRingThreadState() noexcept {
-    const DWORD slot = ring_thread_detail::tls_slot.load(std::memory_order_relaxed);
+    using namespace ring_thread_detail;
+    const DWORD slot = tls_slot.load(std::memory_order_relaxed);
+    void *state = nullptr;
+#if defined(__x86_64__)
+    if (slot < RING_TEB_TLS_SLOTS) {
+        state = reinterpret_cast<void *>(__readgsqword(RING_TEB_TLS_SLOTS_OFFSET + slot * static_cast<unsigned long>(sizeof(void *))));
+    } else
+#endif
     if (slot != TLS_OUT_OF_INDEXES) {
-        void *state = TlsGetValue(slot);
-        if (state != nullptr) {
-            return *static_cast<RingThreadState *>(state);
-        }
+        state = TlsGetValue(slot);
     }
-    return ring_thread_detail::AttachRingThreadState();
+    if (state != nullptr) [[likely]] {
+        return *static_cast<RingThreadState *>(state);
+    }
+    return AttachRingThreadState();
 }
 #else
 namespace ring_thread_detail {
