@@ -137,6 +137,7 @@ template <typename Pixel, typename Channel, uint32_t FULL>
 struct IntegerDepth {
     using PixelType = Pixel;
     static constexpr auto unit = FULL == 255 ? Unit8 : Unit16;
+    static constexpr uint8_t KEEPS_BIT = FULL == 255 ? RING_RUN_KEEPS8 : RING_RUN_KEEPS16;
 
     [[gnu::always_inline]] static void Blend(int32_t blend_mode, const RingSample &ring, const Pixel &in,
                                              Pixel &out) noexcept {
@@ -160,6 +161,7 @@ struct IntegerDepth {
 
 struct FloatDepth {
     using PixelType = PF_PixelFloat;
+    static constexpr uint8_t KEEPS_BIT = 0;
 
     static void Blend(int32_t blend_mode, const RingSample &ring, const PF_PixelFloat &in,
                       PF_PixelFloat &out) noexcept {
@@ -274,6 +276,12 @@ PF_Err Shade(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, 
         return ShadeAny<Depth>(info, x, y, in, out);
     }
     cache.next_column = static_cast<uint32_t>(x) + 1u;
+    if constexpr (Depth::KEEPS_BIT != 0) {
+        if ((cache.run_keeps_color & Depth::KEEPS_BIT) != 0) [[likely]] {
+            Depth::Keep(in, out, false);
+            return PF_Err_NONE;
+        }
+    }
     const RingRunKind kind = cache.run_kind;
     if (kind != RingRunKind::UNCOVERED) {
         if (kind == RingRunKind::COVERED) {

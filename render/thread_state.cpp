@@ -50,6 +50,15 @@ void StartRingRun(RingPlanCache &cache, int32_t x) noexcept {
     } else {
         cache.run_kind = cache.plan.scatter ? RingRunKind::UNCOVERED_SCATTER : RingRunKind::UNCOVERED;
     }
+    cache.run_keeps_color = 0;
+    if (cache.run_kind == RingRunKind::UNCOVERED) {
+        if (cache.plan.uncovered8 == RingUncovered::KEEP_COLOR) {
+            cache.run_keeps_color |= RING_RUN_KEEPS8;
+        }
+        if (cache.plan.uncovered16 == RingUncovered::KEEP_COLOR) {
+            cache.run_keeps_color |= RING_RUN_KEEPS16;
+        }
+    }
 }
 
 #if defined(_WIN32)

@@ -31,6 +31,9 @@ enum class RingRunKind : uint8_t {
     COVERED,            // the full computation
 };
 
+inline constexpr uint8_t RING_RUN_KEEPS8 = 1;
+inline constexpr uint8_t RING_RUN_KEEPS16 = 2;
+
 struct RingPlanCache {
     const RingRenderInfo *record = nullptr;        // the record the plan was made for
     const std::atomic<uint32_t> *mark = nullptr;   // that record's frame mark
@@ -43,6 +46,10 @@ struct RingPlanCache {
     uint32_t next_column = 0;
     int32_t run_end = 0;
     RingRunKind run_kind = RingRunKind::COVERED;
+    // Which integer depths' pixels of an uncovered run, without scatter,
+    // keep the source's colour (RING_RUN_KEEPS8, RING_RUN_KEEPS16): the
+    // common pixel's whole decision in one test.
+    uint8_t run_keeps_color = 0;
     RingRowSpan span{};
     RingRenderInfo made_from{};                    // the record's contents when the plan was made
     RingPlan plan{};
