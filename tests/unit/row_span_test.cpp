@@ -262,6 +262,25 @@ TEST(RowSpan, RowsAcrossColumnZeroAndTheColumnRangeEndsEqualPlainFormulas) {
     }
 }
 
+#if defined(_WIN32)
+// The thread's last error belongs to the host: shading pixels, once the
+// thread's state is found, leaves it as the host set it.
+TEST(RowSpan, ShadingLeavesTheHostsLastErrorAlone) {
+    RingRenderInfo info = EdgeRecord(EDGE_CASES[10], BLEND_NORMAL, 1);
+    const PF_Pixel in{200, 10, 20, 30};
+    PF_Pixel out{};
+    ShadePixel8(&info, 0, 0, &in, &out);
+    constexpr DWORD HOST_ERROR = 12345;
+    SetLastError(HOST_ERROR);
+    for (int32_t y = 0; y < SPAN_HEIGHT; ++y) {
+        for (int32_t x = 0; x < SPAN_WIDTH; ++x) {
+            ShadePixel8(&info, x, y, &in, &out);
+        }
+    }
+    EXPECT_EQ(GetLastError(), HOST_ERROR);
+}
+#endif
+
 // Two records, each with its frames started over and over on its own
 // thread, as two hosts' render threads or two filter instances would: each
 // frame equals the frame shaded alone.
