@@ -49,19 +49,27 @@ bool SummaryReporter::ReportContext(const Context &context) {
 
 void SummaryReporter::ReportRuns(const std::vector<Run> &runs) {
     for (const Run &run : runs) {
-        if (run.error_occurred || run.run_type != Run::RT_Iteration) {
+        // With repetitions the median stands for the frame, whichever
+        // repetition came last.
+        const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+        if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) {
             continue;
         }
-        std::string name = run.benchmark_name();
+        std::string name = run.run_name.str();
         if (name.ends_with(SUMMARY_SUFFIX)) {
             name.resize(name.size() - SUMMARY_SUFFIX.size());
         }
-        times_[name] = run.GetAdjustedRealTime();
+        (median ? medians_ : times_)[name] = run.GetAdjustedRealTime();
     }
     display_->ReportRuns(runs);
 }
 
-void SummaryReporter::Finalize() { display_->Finalize(); }
+void SummaryReporter::Finalize() {
+    for (const auto &[name, time] : medians_) {
+        times_[name] = time;
+    }
+    display_->Finalize();
+}
 
 bool SummaryReporter::DisplayIsConsole() const {
     return dynamic_cast<benchmark::ConsoleReporter *>(display_.get()) != nullptr;

@@ -21,7 +21,8 @@ public:
     void ReportRuns(const std::vector<Run> &runs) override;
     void Finalize() override;
 
-    // Milliseconds per frame by name, without the "/real_time" suffix.
+    // Milliseconds per frame by name, without the "/real_time" suffix: the
+    // median of the repetitions where there are several.
     const std::map<std::string, double> &Times() const { return times_; }
     // Whether the display is the console's table, where the summary follows.
     bool DisplayIsConsole() const;
@@ -29,6 +30,7 @@ public:
 private:
     std::unique_ptr<benchmark::BenchmarkReporter> display_;
     std::map<std::string, double> times_;
+    std::map<std::string, double> medians_;
 };
 
 // Prints the summary table; the prefix marks the baseline's runs.
