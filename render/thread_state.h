@@ -86,7 +86,8 @@ inline RingThreadState &CurrentRingThreadState() noexcept {
     void *state = nullptr;
 #if defined(__x86_64__)
     if (slot < RING_TEB_TLS_SLOTS) {
-        state = reinterpret_cast<void *>(__readgsqword(RING_TEB_TLS_SLOTS_OFFSET + slot * static_cast<unsigned long>(sizeof(void *))));
+        const unsigned long offset = RING_TEB_TLS_SLOTS_OFFSET + slot * static_cast<unsigned long>(sizeof(void *));
+        state = reinterpret_cast<void *>(__readgsqword(offset));
     } else
 #endif
     if (slot != TLS_OUT_OF_INDEXES) {
