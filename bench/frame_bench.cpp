@@ -3,13 +3,18 @@
 // Beside them, in the same run, the floor (the host copying the source
 // frame) and the yardstick (a plain per-pixel ring through the same
 // iteration). Run: build/native/bench/tidalhalo_bench; the README has the
-// full command.
+// full command. With TIDALHALO_BENCH_BASELINE naming another module file,
+// each frame is also timed through that module right after, so that a
+// change is measured against the module before it in one run.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "bench/bench_source.h"
+#include "bench/bench_summary.h"
 #include "bench/heap_meter.h"
 #include "bench/naive_ring.h"
 #include "params/ring_params.h"
@@ -67,6 +72,9 @@ constexpr Blend BENCH_BLENDS[] = {{"none", BLEND_NONE},
 
 constexpr unsigned BENCH_THREADS[] = {1, 2};
 
+// The baseline's runs carry this prefix.
+constexpr const char *BENCH_BASELINE_PREFIX = "baseline/";
+
 double FrameBytes(PixelDepth depth) {
     return static_cast<double>(BENCH_WIDTH) * BENCH_HEIGHT * static_cast<double>(tidalhalo::sim::PixelSize(depth));
 }
@@ -81,8 +89,9 @@ void Report(benchmark::State &state, PixelDepth depth, std::size_t heap_before) 
     state.counters["peak/2frames"] = peak / (2.0 * FrameBytes(depth));
 }
 
-void RenderFrames(benchmark::State &state, PixelDepth depth, int32_t mode, Features features, unsigned threads) {
-    FrameRenderer renderer(TIDALHALO_MODULE_PATH, tidalhalo::sim::Strictness::Off);
+void RenderFrames(benchmark::State &state, const std::string &module, PixelDepth depth, int32_t mode,
+                  Features features, unsigned threads) {
+    FrameRenderer renderer(module, tidalhalo::sim::Strictness::Off);
     renderer.SetPoint(RING_CENTER, BENCH_WIDTH / 2.0, BENCH_HEIGHT / 2.0);
     renderer.SetNumber(RING_RADIUS, BENCH_RADIUS);
     renderer.SetNumber(RING_FEATHER, features.feather);
@@ -149,7 +158,7 @@ void Register(const std::string &name, auto function) {
     benchmark::RegisterBenchmark(name.c_str(), function)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
-void RegisterAll() {
+void RegisterAll(const std::string &baseline) {
     for (const unsigned threads : BENCH_THREADS) {
         const std::string suffix = "/threads:" + std::to_string(threads);
         for (const Depth &depth : BENCH_DEPTHS) {
@@ -169,10 +178,16 @@ void RegisterAll() {
                     if (wide && (depth.depth != PixelDepth::Eight || blend.mode != BLEND_NORMAL)) {
                         continue;  // the worst case only where the yardstick runs
                     }
-                    Register("frame/" + std::string(depth.name) + "/" + blend.name + "/" + features.name + suffix,
-                             [=](benchmark::State &state) {
-                                 RenderFrames(state, depth.depth, blend.mode, features, threads);
-                             });
+                    const std::string name =
+                        "frame/" + std::string(depth.name) + "/" + blend.name + "/" + features.name + suffix;
+                    Register(name, [=](benchmark::State &state) {
+                        RenderFrames(state, TIDALHALO_MODULE_PATH, depth.depth, blend.mode, features, threads);
+                    });
+                    if (!baseline.empty()) {
+                        Register(BENCH_BASELINE_PREFIX + name, [=](benchmark::State &state) {
+                            RenderFrames(state, baseline, depth.depth, blend.mode, features, threads);
+                        });
+                    }
                 }
             }
         }
@@ -182,12 +197,18 @@ void RegisterAll() {
 }  // namespace
 
 int main(int argc, char **argv) {
-    RegisterAll();
+    const char *baseline = std::getenv("TIDALHALO_BENCH_BASELINE");
+    RegisterAll(baseline != nullptr ? baseline : "");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
+    tidalhalo::bench::SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    // After a console table on standard output; after JSON or CSV on standard
+    // error, so that the file stays readable by its tools.
+    std::ostream &out = reporter.DisplayIsConsole() ? std::cout : std::cerr;
+    tidalhalo::bench::PrintSummary(out, reporter.Times(), baseline != nullptr ? BENCH_BASELINE_PREFIX : "");
     benchmark::Shutdown();
     return 0;
 }

@@ -14,7 +14,7 @@
 // callers pass a plain division or an exact shortcut of it. An unknown mode
 // writes nothing, leaving the destination as the host had it.
 template <typename Pixel, typename Channel, uint32_t FULL, typename UnitOf>
-void BlendInteger(int32_t blend_mode, const RingSample &ring, const Pixel &in, Pixel &out, UnitOf unit) noexcept {
+[[gnu::always_inline]] inline void BlendInteger(int32_t blend_mode, const RingSample &ring, const Pixel &in, Pixel &out, UnitOf unit) noexcept {
     constexpr float full_f = static_cast<float>(FULL);
     constexpr double full_d = static_cast<double>(FULL);
     const float coverage = static_cast<float>(ring.f);
@@ -88,7 +88,7 @@ void BlendInteger(int32_t blend_mode, const RingSample &ring, const Pixel &in, P
 }
 
 // Float: the same modes on unscaled values, never clamped.
-inline void BlendFloat(int32_t blend_mode, const RingSample &ring, const PF_PixelFloat &in,
+[[gnu::always_inline]] inline void BlendFloat(int32_t blend_mode, const RingSample &ring, const PF_PixelFloat &in,
                        PF_PixelFloat &out) noexcept {
     const float coverage = static_cast<float>(ring.f);
     const float ring_color[3] = {ring.red, ring.green, ring.blue};

@@ -1,7 +1,9 @@
 #include "render/pixel_functions.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "params/ring_params.h"
 #include "render/blend_modes.h"
@@ -83,33 +85,32 @@ inline void SkipNoise(const RingRenderInfo &info, int32_t x, int32_t y) noexcept
     }
 }
 
-// Where the coverage is 0 and the colour plain, the modes keep, clamp or
-// clear the source: normal and add keep its colour (add clamps it at full
-// intensity) and round-trip its alpha through a / FULL.
+// Normal and add where the coverage is 0 and the colour plain: the source's
+// colour (add clamps it at full intensity) with its alpha round-tripped
+// through a / FULL.
 template <typename Pixel, typename Channel, uint32_t FULL>
-void BlendUncoveredPlain(int32_t blend_mode, const Pixel &in, Pixel &out) noexcept {
+void KeepColor(const Pixel &in, Pixel &out, bool clamped) noexcept {
     constexpr auto full = static_cast<Channel>(FULL);
     const Pixel source = in;
-    Channel alpha = source.alpha;
     if constexpr (FULL == 255) {
-        alpha = ZERO_COVERAGE_ALPHA8[source.alpha];
+        // 8-bit channels never exceed 255, so the clamp changes nothing: the
+        // pixel moves as one word with its alpha, the first byte, replaced.
+        if constexpr (std::endian::native == std::endian::little) {
+            uint32_t word = 0;
+            std::memcpy(&word, &in, sizeof word);
+            word = (word & 0xFFFFFF00u) | ZERO_COVERAGE_ALPHA8[word & 0xFFu];
+            std::memcpy(&out, &word, sizeof word);
+        } else {
+            out = Pixel{ZERO_COVERAGE_ALPHA8[source.alpha], source.red, source.green, source.blue};
+        }
+        return;
     }
-    switch (blend_mode) {
-    case BLEND_NORMAL:
-        out = Pixel{alpha, source.red, source.green, source.blue};
-        break;
-    case BLEND_ADD:
+    const Channel alpha = source.alpha;
+    if (clamped) {
         out = Pixel{alpha, source.red < full ? source.red : full, source.green < full ? source.green : full,
                     source.blue < full ? source.blue : full};
-        break;
-    case BLEND_STENCIL_MULTIPLY:
-        out = Pixel{full, 0, 0, 0};
-        break;
-    case BLEND_STENCIL_MULTIPLY_ALPHA:
-        out = Pixel{0, 0, 0, 0};
-        break;
-    default:
-        break;
+    } else {
+        out = Pixel{alpha, source.red, source.green, source.blue};
     }
 }
 
@@ -131,98 +132,164 @@ inline void BlendUncoveredNormalFloat(const RingPlan &plan, const PF_PixelFloat 
 }
 
 // What differs between the depths once the ring at a pixel is known: the
-// blend, its uncovered shortcut, and the plan's pixel for mode "none".
+// blend, and what the plan says of an uncovered pixel.
 template <typename Pixel, typename Channel, uint32_t FULL>
 struct IntegerDepth {
     using PixelType = Pixel;
     static constexpr auto unit = FULL == 255 ? Unit8 : Unit16;
+    static constexpr uint8_t KEEPS_BIT = FULL == 255 ? RING_RUN_KEEPS8 : RING_RUN_KEEPS16;
 
-    static void Blend(int32_t blend_mode, const RingSample &ring, const Pixel &in, Pixel &out) noexcept {
+    [[gnu::always_inline]] static void Blend(int32_t blend_mode, const RingSample &ring, const Pixel &in,
+                                             Pixel &out) noexcept {
         BlendInteger<Pixel, Channel, FULL>(blend_mode, ring, in, out, unit);
     }
-    static void BlendUncovered(int32_t blend_mode, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
-        if (plan.zero_is_plain) {
-            BlendUncoveredPlain<Pixel, Channel, FULL>(blend_mode, in, out);
-        } else {
-            Blend(blend_mode, plan.zero, in, out);
-        }
+    static RingUncovered Uncovered(const RingPlan &plan) noexcept {
+        return FULL == 255 ? plan.uncovered8 : plan.uncovered16;
     }
-    static const Pixel &None(const RingPlan &plan) noexcept {
+    static const Pixel &Constant(const RingPlan &plan) noexcept {
         if constexpr (FULL == 255) {
-            return plan.none8;
+            return plan.constant8;
         } else {
-            return plan.none16;
+            return plan.constant16;
         }
     }
+    static void Keep(const Pixel &in, Pixel &out, bool clamped) noexcept {
+        KeepColor<Pixel, Channel, FULL>(in, out, clamped);
+    }
+    static void NormalFloat(const RingPlan &, const Pixel &, Pixel &) noexcept {}
 };
 
 struct FloatDepth {
     using PixelType = PF_PixelFloat;
+    static constexpr uint8_t KEEPS_BIT = 0;
 
     static void Blend(int32_t blend_mode, const RingSample &ring, const PF_PixelFloat &in,
                       PF_PixelFloat &out) noexcept {
         BlendFloat(blend_mode, ring, in, out);
     }
-    // Out of line: even the shortcut is longer than the common path wants.
-    [[gnu::noinline]] static void BlendUncovered(int32_t blend_mode, const RingPlan &plan, const PF_PixelFloat &in,
-                                                 PF_PixelFloat &out) noexcept {
-        if (plan.zero_is_plain && blend_mode == BLEND_NORMAL) {
-            BlendUncoveredNormalFloat(plan, in, out);
-        } else {
-            Blend(blend_mode, plan.zero, in, out);
-        }
+    static RingUncovered Uncovered(const RingPlan &plan) noexcept { return plan.uncovered_float; }
+    static const PF_PixelFloat &Constant(const RingPlan &plan) noexcept { return plan.constant_float; }
+    static void Keep(const PF_PixelFloat &, PF_PixelFloat &, bool) noexcept {}
+    static void NormalFloat(const RingPlan &plan, const PF_PixelFloat &in, PF_PixelFloat &out) noexcept {
+        BlendUncoveredNormalFloat(plan, in, out);
     }
-    static const PF_PixelFloat &None(const RingPlan &plan) noexcept { return plan.none_float; }
 };
 
-// The rarer paths are out of line and reached by tail calls, so the common
-// pixel (the next one of a row, uncovered) runs without a stack frame.
+// The blend at the plan's zero sample, out of line: only records no host
+// sends (a colour that is not finite, a negative opacity) and the float
+// modes that carry infinities through come here.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
-[[gnu::noinline]] PF_Err ShadeCovered(const RingRenderInfo &info, double d2, int32_t x, int32_t y, const Pixel &in,
-                                      Pixel &out) noexcept {
-    Depth::Blend(info.blend_mode, FullCoverage(info, d2, x, y), in, out);
+[[gnu::noinline]] PF_Err BlendZero(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in,
+                                   Pixel &out) noexcept {
+    Depth::Blend(info.blend_mode, plan.zero, in, out);
     return PF_Err_NONE;
 }
 
-// Mode "none" ignores the source, so its uncovered pixel is the plan's.
+// A pixel the ring cannot reach, whose generator value is already drawn.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
 PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
-    if (info.blend_mode == BLEND_NONE) {
-        out = Depth::None(plan);
-    } else {
-        Depth::BlendUncovered(info.blend_mode, plan, in, out);
+    const RingUncovered uncovered = Depth::Uncovered(plan);
+    if (uncovered == RingUncovered::KEEP_COLOR) [[likely]] {
+        Depth::Keep(in, out, false);
+        return PF_Err_NONE;
+    }
+    switch (uncovered) {
+    case RingUncovered::KEEP_COLOR:
+        Depth::Keep(in, out, false);
+        break;
+    case RingUncovered::CONSTANT:
+        out = Depth::Constant(plan);
+        break;
+    case RingUncovered::KEEP_CLAMPED:
+        Depth::Keep(in, out, true);
+        break;
+    case RingUncovered::NORMAL_FLOAT:
+        Depth::NormalFloat(plan, in, out);
+        break;
+    case RingUncovered::BLEND:
+        return BlendZero<Depth>(info, plan, in, out);
+    case RingUncovered::WRITE_NOTHING:
+        break;
     }
     return PF_Err_NONE;
 }
 
-// A row's first pixel, or one a caller asks for out of order.
+// The full computation, right for any pixel; taken for the columns of a
+// row's span, which with a positive scale are exactly those the distance
+// check keeps. Out of line, so the common pixel (the next one of a row,
+// uncovered) runs without a stack frame; reached by a tail call.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
-[[gnu::noinline]] PF_Err ShadeAny(RingThreadState &thread, const RingRenderInfo &info, int32_t x, int32_t y,
-                                  const Pixel &in, Pixel &out) noexcept {
-    const RingPlan &plan = RenewRingPlan(thread, info, x, y);
+[[gnu::noinline]] PF_Err ShadeCovered(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
+                                      Pixel &out) noexcept {
+    Depth::Blend(info.blend_mode, FullCoverage(info, RingDistanceSquared(info, x, y), x, y), in, out);
+    return PF_Err_NONE;
+}
+
+// A pixel whose distance decides whether the plan may skip it.
+template <typename Depth, typename Pixel = typename Depth::PixelType>
+PF_Err ShadeByDistance(const RingRenderInfo &info, const RingPlan &plan, int32_t x, int32_t y,
+                                         const Pixel &in, Pixel &out) noexcept {
     const double d2 = RingDistanceSquared(info, x, y);
     if (!CertainlyUncovered(plan, d2)) {
-        return ShadeCovered<Depth>(info, d2, x, y, in, out);
+        Depth::Blend(info.blend_mode, FullCoverage(info, d2, x, y), in, out);
+        return PF_Err_NONE;
     }
     SkipNoise(info, x, y);
     return ShadeUncovered<Depth>(info, plan, in, out);
 }
 
+// Every pixel but the next one of a run: a row's first pixel, one of
+// another row or record than the thread's plan was made for (which renews
+// the plan), one that starts a new run.
+template <typename Depth, typename Pixel = typename Depth::PixelType>
+[[gnu::noinline]] PF_Err ShadeAny(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
+                                  Pixel &out) noexcept {
+    RingThreadState &thread = CurrentRingThreadState();
+    RingPlanCache &cache = thread.plan_cache;
+    // Past the row's first pixel, not at column 0, which reseeds the generator.
+    const bool continues = cache.record == &info && y == cache.row &&
+                           static_cast<uint32_t>(x) == cache.next_column && x != 0 &&
+                           cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
+    if (!continues) {
+        const RingPlanCache &renewed = RenewRingPlan(thread, info, x, y);
+        return ShadeByDistance<Depth>(info, renewed.plan, x, y, in, out);
+    }
+    cache.next_column = static_cast<uint32_t>(x) + 1u;
+    StartRingRun(cache, x);
+    if (cache.run_kind == RingRunKind::COVERED) {
+        return ShadeCovered<Depth>(info, x, y, in, out);
+    }
+    if (cache.run_kind == RingRunKind::UNCOVERED_SCATTER) {
+        ScatterNext(thread.scatter_state);
+    }
+    return ShadeUncovered<Depth>(info, cache.plan, in, out);
+}
+
+// The common pixel, the next one of a run the ring cannot reach, costs the
+// thread state's lookup, a few compares and the blend's trivial form; the
+// next one of a covered run goes straight to the full computation.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
 PF_Err Shade(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, Pixel &out) noexcept {
     RingThreadState &thread = CurrentRingThreadState();
-    const RingPlan *plan = ContinuedRingPlan(thread, info, x, y);
-    if (plan == nullptr) {
-        return ShadeAny<Depth>(thread, info, x, y, in, out);
+    RingPlanCache &cache = thread.plan_cache;
+    if (!ContinuesRingRun(cache, info, x, y)) [[unlikely]] {
+        return ShadeAny<Depth>(info, x, y, in, out);
     }
-    const double d2 = RingDistanceSquared(info, x, y);
-    if (!CertainlyUncovered(*plan, d2)) {
-        return ShadeCovered<Depth>(info, d2, x, y, in, out);
+    cache.next_column = static_cast<uint32_t>(x) + 1u;
+    if constexpr (Depth::KEEPS_BIT != 0) {
+        if ((cache.run_keeps_color & Depth::KEEPS_BIT) != 0) [[likely]] {
+            Depth::Keep(in, out, false);
+            return PF_Err_NONE;
+        }
     }
-    if (info.scatter > 0.0) {
+    const RingRunKind kind = cache.run_kind;
+    if (kind != RingRunKind::UNCOVERED) {
+        if (kind == RingRunKind::COVERED) {
+            return ShadeCovered<Depth>(info, x, y, in, out);
+        }
         ScatterNext(thread.scatter_state);  // past the row's first pixel: no reseed
     }
-    return ShadeUncovered<Depth>(info, *plan, in, out);
+    return ShadeUncovered<Depth>(info, cache.plan, in, out);
 }
 
 // The host walks each row left to right; asking for the cache lines a little

@@ -149,7 +149,7 @@ Fixed Multiply(const Fixed &a, const Fixed &b) noexcept {
 }
 
 // a / divisor, truncated.
-Fixed DivideSmall(const Fixed &a, uint32_t divisor) noexcept {
+constexpr Fixed DivideSmall(const Fixed &a, uint32_t divisor) noexcept {
     Fixed q{};
     uint64_t remainder = 0;
     for (size_t k = FIXED_LIMBS; k-- > 0;) {
@@ -177,7 +177,7 @@ using SeriesFactors = std::array<Fixed, COS_SERIES_TERMS + 1>;
 
 // 1/((2n - 1) * 2n) or, for the sine, 1/(2n * (2n + 1)): multiplying by
 // these is much faster than dividing.
-SeriesFactors MakeSeriesFactors(uint32_t first) noexcept {
+constexpr SeriesFactors MakeSeriesFactors(uint32_t first) noexcept {
     SeriesFactors factors{};
     for (uint32_t n = 1; n <= COS_SERIES_TERMS; ++n) {
         factors[n] = DivideSmall(FIXED_ONE, (2 * n - 1 + first) * (2 * n + first));
@@ -185,8 +185,9 @@ SeriesFactors MakeSeriesFactors(uint32_t first) noexcept {
     return factors;
 }
 
-const SeriesFactors COS_SERIES_FACTORS = MakeSeriesFactors(0);
-const SeriesFactors SIN_SERIES_FACTORS = MakeSeriesFactors(1);
+// Worked out by the compiler: nothing is computed when the module loads.
+constexpr SeriesFactors COS_SERIES_FACTORS = MakeSeriesFactors(0);
+constexpr SeriesFactors SIN_SERIES_FACTORS = MakeSeriesFactors(1);
 
 Fixed Series(const Fixed &s, const SeriesFactors &factors) noexcept {
     Fixed h = FIXED_ONE;
@@ -313,7 +314,8 @@ PreciseValue EvaluatePrecisely(const PreciseReduction &reduction, uint32_t quadr
 // Below this the cosine rounds to 1: 1 - x^2/2 lies within half an ulp of 1.
 constexpr double COS_ONE_BELOW = 0x1p-27;
 
-// cos and sin of i/128, from the precise path.
+}  // namespace
+
 std::array<CosTableEntry, COS_TABLE_SIZE> MakeCosTable() noexcept {
     std::array<CosTableEntry, COS_TABLE_SIZE> table{};
     table[0] = {1.0, 0.0, 0.0, 0.0, 0.0, 0.0};
@@ -334,10 +336,6 @@ std::array<CosTableEntry, COS_TABLE_SIZE> MakeCosTable() noexcept {
     }
     return table;
 }
-
-}  // namespace
-
-const std::array<CosTableEntry, COS_TABLE_SIZE> COS_TABLE = MakeCosTable();
 
 double PreciseCos(double x) noexcept {
     const double ax = x < 0.0 ? -x : x;

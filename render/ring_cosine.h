@@ -46,14 +46,21 @@ constexpr DoubleDouble Split(double a) noexcept {
 }  // namespace cosine_arithmetic
 
 // cos and sin of i/128 in double-double, with sin_hi split in halves of 26
-// bits for exact products; made from the precise path when the module loads.
+// bits for exact products.
 struct CosTableEntry {
     double cos_hi, cos_lo, sin_hi, sin_lo, sin_split_hi, sin_split_lo;
 };
 
 inline constexpr int COS_TABLE_STEPS = 128;  // table points per unit of x
 inline constexpr size_t COS_TABLE_SIZE = 403;
-extern const std::array<CosTableEntry, COS_TABLE_SIZE> COS_TABLE;
+
+// The table as constant data, so that nothing is computed when the module
+// loads: literals printed by tests/unit/cos_table_generator from
+// MakeCosTable, which a unit test compares them with bit for bit.
+#include "render/ring_cosine_table.h"
+
+// The table made from the precise path.
+std::array<CosTableEntry, COS_TABLE_SIZE> MakeCosTable() noexcept;
 
 // The quick path's range, 0..pi and a little more: round(x*128) <= 402.
 inline constexpr double COS_QUICK_LIMIT = 402.5 / COS_TABLE_STEPS;

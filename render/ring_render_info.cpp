@@ -68,5 +68,5 @@ void AdjustRingRenderInfo(RingRenderInfo &info, int32_t origin_x, int32_t origin
     }
     // The record is complete for this frame: no thread may go on with a plan
     // made for what lay here before.
-    BeginRingFrame();
+    BeginRingFrame(info);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "render/ring_plan.h"
@@ -18,13 +19,39 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#if defined(__x86_64__)
+#include <intrin.h>
+#endif
 #endif
 
+// What the pixels of a run get.
+enum class RingRunKind : uint8_t {
+    UNCOVERED,          // the blend's form at coverage 0
+    UNCOVERED_SCATTER,  // the same, each pixel stepping the generator
+    COVERED,            // the full computation
+};
+
+inline constexpr uint8_t RING_RUN_KEEPS8 = 1;
+inline constexpr uint8_t RING_RUN_KEEPS16 = 2;
+
 struct RingPlanCache {
-    const RingRenderInfo *record = nullptr;  // the record the plan was made for
-    uint32_t frame = 0;                      // RingFrameCount() when it was made
-    int64_t x = 0;                           // the last pixel shaded with it
-    int32_t y = 0;
+    const RingRenderInfo *record = nullptr;        // the record the plan was made for
+    const std::atomic<uint32_t> *mark = nullptr;   // that record's frame mark
+    uint32_t mark_value = 0;                       // the mark when the plan was made
+    // The pixel that continues the row, and the end of the run of columns
+    // holding it: the columns before run_end are all inside the span or all
+    // outside it. A run never reaches past column 0, which reseeds the
+    // generator, and never holds the row's last column.
+    int32_t row = 0;
+    uint32_t next_column = 0;
+    int32_t run_end = 0;
+    RingRunKind run_kind = RingRunKind::COVERED;
+    // Which integer depths' pixels of an uncovered run, without scatter,
+    // keep the source's colour (RING_RUN_KEEPS8, RING_RUN_KEEPS16): the
+    // common pixel's whole decision in one test.
+    uint8_t run_keeps_color = 0;
+    RingRowSpan span{};
+    RingRenderInfo made_from{};                    // the record's contents when the plan was made
     RingPlan plan{};
 };
 
@@ -37,19 +64,39 @@ struct RingThreadState {
 // On ELF systems an initial-exec thread variable is one load from the
 // thread's block. On Windows the compiler emulates thread variables through
 // a library call per access; a TLS slot read is far cheaper, so the slot
-// holds the address of the thread's variable, found the slow way once.
+// holds the address of the thread's variable, found the slow way once. The
+// slot is taken by the first pixel shaded, not when the module is loaded.
+// On x64 the first 64 slots lie in the thread's environment block, which
+// the gs register points to; reading a slot there is one load, where
+// TlsGetValue is a call that also clears the thread's last error, which
+// is the host's to keep.
 #if defined(_WIN32)
 namespace ring_thread_detail {
-extern const DWORD tls_index;
+inline constinit std::atomic<DWORD> tls_slot{TLS_OUT_OF_INDEXES};
 RingThreadState &AttachRingThreadState() noexcept;
+#if defined(__x86_64__)
+inline constexpr DWORD RING_TEB_TLS_SLOTS = 64;
+inline constexpr unsigned long RING_TEB_TLS_SLOTS_OFFSET = 0x1480;
+#endif
 }  // namespace ring_thread_detail
 
 inline RingThreadState &CurrentRingThreadState() noexcept {
-    void *state = TlsGetValue(ring_thread_detail::tls_index);
-    if (state != nullptr) {
+    using namespace ring_thread_detail;
+    const DWORD slot = tls_slot.load(std::memory_order_relaxed);
+    void *state = nullptr;
+#if defined(__x86_64__)
+    if (slot < RING_TEB_TLS_SLOTS) {
+        const unsigned long offset = RING_TEB_TLS_SLOTS_OFFSET + slot * static_cast<unsigned long>(sizeof(void *));
+        state = reinterpret_cast<void *>(__readgsqword(offset));
+    } else
+#endif
+    if (slot != TLS_OUT_OF_INDEXES) {
+        state = TlsGetValue(slot);
+    }
+    if (state != nullptr) [[likely]] {
         return *static_cast<RingThreadState *>(state);
     }
-    return ring_thread_detail::AttachRingThreadState();
+    return AttachRingThreadState();
 }
 #else
 namespace ring_thread_detail {
@@ -63,36 +110,48 @@ inline thread_local RingThreadState thread_state;
 inline RingThreadState &CurrentRingThreadState() noexcept { return ring_thread_detail::thread_state; }
 #endif
 
-// Counts the renders that have started an iteration. A host may give the
-// next frame's record the memory of the last one and go on along a row where
-// a thread left off; the count tells the threads that the record they kept
-// a plan for has been written since. One relaxed load per pixel.
+// Each record's frame mark. A host may give the next frame's record the
+// memory of the last one and go on along a row where a thread left off; the
+// mark tells the threads that the record they kept a plan for has been
+// written since. The marks are spread over slots by the record's address,
+// each on its own cache line, so a frame starting elsewhere (another
+// instance, another host's thread) leaves this record's plans alone; two
+// records sharing a slot only renew their plans more often.
 namespace ring_thread_detail {
-inline std::atomic<uint32_t> frame_count{0};
+inline constexpr size_t RING_FRAME_MARK_SLOTS = 64;
+struct alignas(64) FrameMarkSlot {
+    std::atomic<uint32_t> mark{0};
+};
+inline constinit FrameMarkSlot frame_marks[RING_FRAME_MARK_SLOTS];
 }  // namespace ring_thread_detail
 
-inline uint32_t RingFrameCount() noexcept {
-    return ring_thread_detail::frame_count.load(std::memory_order_relaxed);
+inline std::atomic<uint32_t> &RingFrameMark(const RingRenderInfo &info) noexcept {
+    // Fibonacci hashing of the address; the top six bits pick the slot.
+    const uint64_t address = reinterpret_cast<uintptr_t>(&info);
+    const size_t slot = static_cast<size_t>((address * 0x9E3779B97F4A7C15ull) >> 58);
+    return ring_thread_detail::frame_marks[slot].mark;
 }
 
 // Called by AdjustRingRenderInfo, the record's last write before shading;
 // the host's start of the iteration orders the write.
-inline void BeginRingFrame() noexcept { ring_thread_detail::frame_count.fetch_add(1, std::memory_order_relaxed); }
+inline void BeginRingFrame(const RingRenderInfo &info) noexcept {
+    RingFrameMark(info).fetch_add(1, std::memory_order_relaxed);
+}
 
-// Makes the thread's plan for the record, as of pixel (x, y). Out of line:
-// a row pays for it once, at its first pixel.
-const RingPlan &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x, int32_t y) noexcept;
+// Makes the thread's plan for the record as of pixel (x, y), keeping the
+// record's part of it when the record holds what it was made from. Out of
+// line: a row pays for it once, at its first pixel.
+const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
+                                   int32_t y) noexcept;
 
-// The plan when this call is the next pixel of the row the thread is
-// shading with the same record in the same frame, past the row's first
-// pixel; otherwise null, and the caller renews the plan. The record is
-// read-only while a frame is being shaded, so a kept plan is never stale.
-inline const RingPlan *ContinuedRingPlan(RingThreadState &thread, const RingRenderInfo &info, int32_t x,
-                                         int32_t y) noexcept {
-    RingPlanCache &cache = thread.plan_cache;
-    if (cache.record != &info || cache.y != y || cache.x + 1 != x || x == 0 || cache.frame != RingFrameCount()) {
-        return nullptr;
-    }
-    cache.x = x;
-    return &cache.plan;
+// Sets the run holding column x of the plan's row.
+void StartRingRun(RingPlanCache &cache, int32_t x) noexcept;
+
+// Whether this call is the next pixel of the row the thread is shading with
+// the same record in the same frame, inside the run the plan set: then the
+// pixel is of the run's kind. The record is read-only while a frame is being
+// shaded, so a kept plan is never stale.
+inline bool ContinuesRingRun(const RingPlanCache &cache, const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
+    return cache.record == &info && y == cache.row && static_cast<uint32_t>(x) == cache.next_column &&
+           x < cache.run_end && cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
 }

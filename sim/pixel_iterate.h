@@ -25,21 +25,26 @@ PF_Err IteratePixels(const ImageView &src, const ImageView &dst, PF_LRect area, 
                      unsigned threads) {
     static const Pixel kNone{};
     return ForEachRow(area.top, area.bottom, threads, [&](int32_t y) -> PF_Err {
+        // What every pixel of the row needs, held in locals so that the loop
+        // keeps them in registers across the calls instead of reloading them.
+        const PixelFunc function = pix_fn;
+        void *const data = refcon;
+        const int32_t right = area.right;
         // Row pointers once per row; past the source's right edge every
         // pixel gets the zero pixel.
         const bool src_row = src.data != nullptr && y < src.height;
-        const int32_t src_end = src_row ? std::min(area.right, std::max(area.left, src.width)) : area.left;
+        const int32_t src_end = src_row ? std::min(right, std::max(area.left, src.width)) : area.left;
         Pixel *out = dst.PixelAt<Pixel>(area.left, y);
         const Pixel *in = src_end > area.left ? src.PixelAt<Pixel>(area.left, y) : &kNone;
         int32_t x = area.left;
         for (; x < src_end; ++x, ++in, ++out) {
-            const PF_Err err = pix_fn(refcon, x, y, in, out);
+            const PF_Err err = function(data, x, y, in, out);
             if (err != PF_Err_NONE) {
                 return err;
             }
         }
-        for (; x < area.right; ++x, ++out) {
-            const PF_Err err = pix_fn(refcon, x, y, &kNone, out);
+        for (; x < right; ++x, ++out) {
+            const PF_Err err = function(data, x, y, &kNone, out);
             if (err != PF_Err_NONE) {
                 return err;
             }

@@ -177,7 +177,7 @@ TEST(VisitOrder, RecordRewrittenInPlaceMidRow) {
     ShadeInOrder(info, left, source, shaded, ShadePixel8);
     info.center_x = 30.0;  // the next frame's ring, at the same address
     info.radius = 5.0;
-    BeginRingFrame();
+    BeginRingFrame(info);
     ShadeInOrder(info, right, source, shaded, ShadePixel8);
     ShadeInOrder(info, right, source, expected, ReferenceShadePixel8);
     for (const auto &[x, y] : right) {
