@@ -270,7 +270,7 @@ void GrowWithoutCopy(std::vector<T> &kept, std::size_t count, std::size_t most) 
 struct CacheJob {
     const RingRenderInfo &info;
     const UnreachedBlend &unreached;
-    const RingReach &reach;
+    const RingPlan &plan;
     const FilterCachedRow *rows;
     double *coverage;
     bool compute;
@@ -286,7 +286,7 @@ constexpr int32_t CACHE_STRETCH = 256;
 
 void ShadeStreamedRow(const CacheJob &job, uint32_t y) noexcept {
     const auto row = static_cast<int32_t>(y);
-    const RingRowSpans spans = RingReachedSpans(job.info, job.reach, row, static_cast<int32_t>(job.width));
+    const RingRowSpans spans = RingReachedSpans(job.info, job.plan, row, static_cast<int32_t>(job.width));
     const std::size_t line = static_cast<std::size_t>(y) * job.width * 4;
     const uint8_t *in = job.in + line;
     uint8_t *out = job.out + line;
@@ -349,13 +349,13 @@ void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexce
 
 bool FilterRingCache::Prepare(const RingRenderInfo &info, uint32_t width, uint32_t height) noexcept {
     valid_ = false;
-    const RingReach reach = MakeRingReach(info);
+    const RingPlan plan = MakeRingPlan(info);
     std::size_t total = 0;
     try {
         rows_.resize(height);
         for (uint32_t y = 0; y < height; ++y) {
             FilterCachedRow &row = rows_[y];
-            row.spans = RingReachedSpans(info, reach, static_cast<int32_t>(y), static_cast<int32_t>(width));
+            row.spans = RingReachedSpans(info, plan, static_cast<int32_t>(y), static_cast<int32_t>(width));
             row.first = total;
             total += RowReached(row.spans);
             if (total > FILTER_CACHE_LIMIT_BYTES / sizeof(double)) {
@@ -390,9 +390,9 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
         ShadeFilterFrame(info, width, height, in, out, bands);
         return false;
     }
-    const RingReach reach = MakeRingReach(info);
+    const RingPlan plan = MakeRingPlan(info);
     if (!reuse && !(keep && Prepare(info, width, height))) {
-        CacheJob job{info, unreached, reach, nullptr, nullptr, false, nullptr, false, width, in, out};
+        CacheJob job{info, unreached, plan, nullptr, nullptr, false, nullptr, false, width, in, out};
         RunFilterBands(height, bands, ShadeCachedRows, &job);
         return false;
     }
@@ -414,7 +414,7 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
     if (!use_opaque) {
         std::vector<FilterOpaqueNormal>().swap(opaque_);  // the two together stay within the limit
     }
-    CacheJob job{info,     unreached, reach, rows_.data(), coverage_.data(), !reuse,
+    CacheJob job{info,     unreached, plan,  rows_.data(), coverage_.data(), !reuse,
                  use_opaque ? opaque_.data() : nullptr, use_opaque && fill_opaque, width, in, out};
     RunFilterBands(height, bands, ShadeCachedRows, &job);
     opaque_valid_ = use_opaque;

@@ -61,10 +61,10 @@ TEST(RingReach, EveryPixelOutsideTheSpansHasCoverageZero) {
             info.opacity = 1.0;
             AdjustRingRenderInfo(info, 0, 0);
             info.center_x = c.center_x;  // as given, in stretched columns
-            const RingReach reach = MakeRingReach(info);
+            const RingPlan plan = MakeRingPlan(info);
             int64_t reached = 0;
             for (int32_t y = 0; y < REACH_HEIGHT; ++y) {
-                const RingRowSpans spans = RingReachedSpans(info, reach, y, REACH_WIDTH);
+                const RingRowSpans spans = RingReachedSpans(info, plan, y, REACH_WIDTH);
                 ASSERT_GE(spans.count, 0);
                 ASSERT_LE(spans.count, 2);
                 int32_t previous_end = 0;
@@ -104,12 +104,12 @@ TEST(RingReach, ARowOutsideTheRingOrOfNoWidthHasNoSpan) {
     info.feather = 5.0;
     info.opacity = 1.0;
     AdjustRingRenderInfo(info, 0, 0);
-    const RingReach reach = MakeRingReach(info);
-    EXPECT_EQ(RingReachedSpans(info, reach, 0, REACH_WIDTH).count, 0);
-    EXPECT_EQ(RingReachedSpans(info, reach, 23, 0).count, 0);
-    EXPECT_EQ(RingReachedSpans(info, reach, 23, -5).count, 0);
+    const RingPlan plan = MakeRingPlan(info);
+    EXPECT_EQ(RingReachedSpans(info, plan, 0, REACH_WIDTH).count, 0);
+    EXPECT_EQ(RingReachedSpans(info, plan, 23, 0).count, 0);
+    EXPECT_EQ(RingReachedSpans(info, plan, 23, -5).count, 0);
     // The middle row crosses the band twice, either side of the hole.
-    const RingRowSpans middle = RingReachedSpans(info, reach, 23, REACH_WIDTH);
+    const RingRowSpans middle = RingReachedSpans(info, plan, 23, REACH_WIDTH);
     ASSERT_EQ(middle.count, 2);
     EXPECT_LT(middle.end[0], 30);
     EXPECT_GT(middle.begin[1], 30);
