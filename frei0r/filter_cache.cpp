@@ -23,19 +23,9 @@ constexpr uint32_t CACHE_HIGH_ALPHA_BIT = 0x80000000u;
 // of alphas from 128 up becomes a plain copy.
 constexpr std::size_t CACHE_BLOCK = 8;
 
-constexpr std::array<float, 256> CACHE_UNIT8 = [] {
-    std::array<float, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        table[i] = static_cast<float>(i) / 255.0f;
-    }
-    return table;
-}();
-
-float Unit8(uint32_t channel) noexcept { return CACHE_UNIT8[channel & 0xFFu]; }
-
 PF_Pixel Blend8(int32_t blend_mode, const RingSample &ring, const PF_Pixel &in) noexcept {
     PF_Pixel out = in;
-    BlendInteger<PF_Pixel, uint8_t, 255>(blend_mode, ring, in, out, Unit8);
+    BlendInteger<PF_Pixel, uint8_t, 255>(blend_mode, ring, in, out, RingUnit8);
     return out;
 }
 
@@ -52,56 +42,51 @@ bool SameCoverage(const RingRenderInfo &a, const RingRenderInfo &b) noexcept {
            a.discard_count == b.discard_count && a.row_offset == b.row_offset;
 }
 
-// What a pixel the ring cannot reach becomes. With coverage 0 and colour 2
-// finite, normal and add keep the colour and send the alpha through a / 255
-// and back; none, stencil-multiply and stencil-multiply-alpha write the same
-// pixel whatever the source. Both are taken from the blend itself.
+// What a pixel the ring cannot reach becomes, as the row plan has it for
+// 8-bit pixels: normal and add keep the colour and send the alpha through
+// a / 255 and back; none and the stencil modes write one pixel whatever the
+// source.
 struct UnreachedBlend {
     bool keeps_color;
-    bool keeps_high_alpha;  // every alpha from 128 up comes out as it went in
-    uint32_t constant;      // the pixel, when the colour is not kept
-    std::array<uint8_t, 256> alpha;
+    uint32_t constant;  // the pixel, when the colour is not kept
 };
+
+// Every alpha from 128 up comes through a / 255 and back as it went in, so a
+// run of such pixels is a plain copy.
+constexpr bool KeepsHighAlpha() noexcept {
+    for (uint32_t a = 128; a < 256; ++a) {
+        if (RING_ZERO_COVERAGE_ALPHA8[a] != a) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(KeepsHighAlpha());
 
 uint32_t RgbaWord(const PF_Pixel &pixel) noexcept {
     return static_cast<uint32_t>(pixel.red) | static_cast<uint32_t>(pixel.green) << 8 |
            static_cast<uint32_t>(pixel.blue) << 16 | static_cast<uint32_t>(pixel.alpha) << CACHE_ALPHA_SHIFT;
 }
 
-// False when coverage 0 is not a plain zero with a finite colour, or the
-// mode is none of the five: then the frame is shaded pixel by pixel.
-bool MakeUnreachedBlend(const RingRenderInfo &info, UnreachedBlend &blend) noexcept {
-    const RingSample zero = RingFinish(info, 0.0);
-    if (!(zero.f == 0.0) || !std::isfinite(zero.red) || !std::isfinite(zero.green) || !std::isfinite(zero.blue)) {
-        return false;
-    }
-    switch (info.blend_mode) {
-    case BLEND_NORMAL:
-    case BLEND_ADD:
+// False when the plan shades such a pixel by the full blend, or writes
+// nothing: then the frame is shaded pixel by pixel.
+bool MakeUnreachedBlend(const RingPlan &plan, UnreachedBlend &blend) noexcept {
+    switch (plan.uncovered8) {
+    case RingUncovered::KEEP_COLOR:
         blend.keeps_color = true;
-        blend.keeps_high_alpha = true;
-        for (uint32_t a = 0; a < 256; ++a) {
-            const PF_Pixel white{static_cast<uint8_t>(a), 255, 255, 255};
-            blend.alpha[a] = Blend8(info.blend_mode, zero, white).alpha;
-            if (a >= 128 && blend.alpha[a] != a) {
-                blend.keeps_high_alpha = false;
-            }
-        }
         return true;
-    case BLEND_NONE:
-    case BLEND_STENCIL_MULTIPLY:
-    case BLEND_STENCIL_MULTIPLY_ALPHA:
+    case RingUncovered::CONSTANT:
         blend.keeps_color = false;
-        blend.constant = RgbaWord(Blend8(info.blend_mode, zero, PF_Pixel{255, 255, 255, 255}));
+        blend.constant = RgbaWord(plan.constant8);
         return true;
     default:
         return false;
     }
 }
 
-uint32_t KeptColor(const UnreachedBlend &blend, uint32_t word) noexcept {
-    return (word & CACHE_COLOR_MASK) | static_cast<uint32_t>(blend.alpha[word >> CACHE_ALPHA_SHIFT])
-                                           << CACHE_ALPHA_SHIFT;
+uint32_t KeptColor(uint32_t word) noexcept {
+    return (word & CACHE_COLOR_MASK) |
+           static_cast<uint32_t>(RING_ZERO_COVERAGE_ALPHA8[word >> CACHE_ALPHA_SHIFT]) << CACHE_ALPHA_SHIFT;
 }
 
 // Copies the run and says whether every pixel of it has an alpha from 128
@@ -126,33 +111,29 @@ void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out
     }
     // Most video is opaque: its unreached pixels come out as they went in.
     // When some alpha is lower, the copy holds the run to blend from.
-    if (blend.keeps_high_alpha) {
-        if (CopyHighAlpha(in, out, count)) {
-            return;
-        }
-        in = out;
+    if (CopyHighAlpha(in, out, count)) {
+        return;
     }
+    in = out;
     std::size_t i = 0;
-    if (blend.keeps_high_alpha) {
-        for (; i + CACHE_BLOCK <= count; i += CACHE_BLOCK) {
-            uint32_t words[CACHE_BLOCK];
-            std::memcpy(words, in + i * 4, sizeof words);
-            uint32_t all = ~0u;
-            for (uint32_t word : words) {
-                all &= word;
-            }
-            if ((all & CACHE_HIGH_ALPHA_BIT) == 0) {
-                for (uint32_t &word : words) {
-                    word = KeptColor(blend, word);
-                }
-            }
-            std::memcpy(out + i * 4, words, sizeof words);
+    for (; i + CACHE_BLOCK <= count; i += CACHE_BLOCK) {
+        uint32_t words[CACHE_BLOCK];
+        std::memcpy(words, in + i * 4, sizeof words);
+        uint32_t all = ~0u;
+        for (uint32_t word : words) {
+            all &= word;
         }
+        if ((all & CACHE_HIGH_ALPHA_BIT) == 0) {
+            for (uint32_t &word : words) {
+                word = KeptColor(word);
+            }
+        }
+        std::memcpy(out + i * 4, words, sizeof words);
     }
     for (; i < count; ++i) {
         uint32_t word;
         std::memcpy(&word, in + i * 4, 4);
-        word = KeptColor(blend, word);
+        word = KeptColor(word);
         std::memcpy(out + i * 4, &word, 4);
     }
 }
@@ -173,7 +154,7 @@ void FillOpaqueNormal(const RingRenderInfo &info, const double *coverage, Filter
     for (std::size_t i = 0; i < count; ++i) {
         const RingSample ring = SampleOf(info, coverage[i]);
         const float f = static_cast<float>(ring.f);
-        const float oa = OverAlpha(Unit8(255), f);
+        const float oa = OverAlpha(RingUnit8(255), f);
         const float w = RingWeight(f, oa);
         FilterOpaqueNormal kept{1.0f - w, {(w * ring.red) * 255.0f, (w * ring.green) * 255.0f,
                                            (w * ring.blue) * 255.0f}};
@@ -385,12 +366,12 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
         width_ = width;
         height_ = height;
     }
+    const RingPlan plan = MakeRingPlan(info);
     UnreachedBlend unreached{};
-    if (!MakeUnreachedBlend(info, unreached)) {
+    if (!MakeUnreachedBlend(plan, unreached)) {
         ShadeFilterFrame(info, width, height, in, out, bands);
         return false;
     }
-    const RingPlan plan = MakeRingPlan(info);
     if (!reuse && !(keep && Prepare(info, width, height))) {
         CacheJob job{info, unreached, plan, nullptr, nullptr, false, nullptr, false, width, in, out};
         RunFilterBands(height, bands, ShadeCachedRows, &job);

@@ -2,6 +2,7 @@
 // the output values are defined by.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -34,3 +35,24 @@ inline float RingWeight(float coverage, float oa) noexcept {
     const float w = coverage / oa;
     return w > 1.0f ? 1.0f : w;
 }
+
+// 8-bit channels divided by 255 in single precision, by table.
+inline constexpr std::array<float, 256> RING_UNIT8 = [] {
+    std::array<float, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        table[i] = static_cast<float>(i) / 255.0f;
+    }
+    return table;
+}();
+
+inline float RingUnit8(uint32_t channel) noexcept { return RING_UNIT8[channel & 0xFFu]; }
+
+// The 8-bit output alpha where the coverage is 0, in modes normal and add:
+// a / 255 and back, which keeps 161 values and lowers the other 95 by one.
+inline constexpr std::array<uint8_t, 256> RING_ZERO_COVERAGE_ALPHA8 = [] {
+    std::array<uint8_t, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        table[i] = StoreChannel<uint8_t>(static_cast<double>(OverAlpha(RING_UNIT8[i], 0.0f) * 255.0f));
+    }
+    return table;
+}();

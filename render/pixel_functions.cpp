@@ -22,26 +22,6 @@ namespace {
 // How far ahead of the current pixels to prefetch: a few dozen cache lines.
 constexpr uintptr_t RING_PREFETCH_BYTES = 1024;
 
-constexpr std::array<float, 256> UNIT8 = [] {
-    std::array<float, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        table[i] = static_cast<float>(i) / 255.0f;
-    }
-    return table;
-}();
-
-// The 8-bit output alpha where the coverage is 0, in modes normal and add:
-// a / 255 and back, which keeps 161 values and lowers the other 95 by one.
-constexpr std::array<uint8_t, 256> ZERO_COVERAGE_ALPHA8 = [] {
-    std::array<uint8_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        table[i] = StoreChannel<uint8_t>(static_cast<double>(OverAlpha(UNIT8[i], 0.0f) * 255.0f));
-    }
-    return table;
-}();
-
-float Unit8(uint32_t channel) noexcept { return UNIT8[channel & 0xFFu]; }
-
 // Exact: the channel has at most 16 bits and 32768 is a power of two.
 float Unit16(uint32_t channel) noexcept { return static_cast<float>(channel) * 0x1p-15f; }
 
@@ -98,10 +78,10 @@ void KeepColor(const Pixel &in, Pixel &out, bool clamped) noexcept {
         if constexpr (std::endian::native == std::endian::little) {
             uint32_t word = 0;
             std::memcpy(&word, &in, sizeof word);
-            word = (word & 0xFFFFFF00u) | ZERO_COVERAGE_ALPHA8[word & 0xFFu];
+            word = (word & 0xFFFFFF00u) | RING_ZERO_COVERAGE_ALPHA8[word & 0xFFu];
             std::memcpy(&out, &word, sizeof word);
         } else {
-            out = Pixel{ZERO_COVERAGE_ALPHA8[source.alpha], source.red, source.green, source.blue};
+            out = Pixel{RING_ZERO_COVERAGE_ALPHA8[source.alpha], source.red, source.green, source.blue};
         }
         return;
     }
@@ -136,7 +116,7 @@ inline void BlendUncoveredNormalFloat(const RingPlan &plan, const PF_PixelFloat 
 template <typename Pixel, typename Channel, uint32_t FULL>
 struct IntegerDepth {
     using PixelType = Pixel;
-    static constexpr auto unit = FULL == 255 ? Unit8 : Unit16;
+    static constexpr auto unit = FULL == 255 ? RingUnit8 : Unit16;
     static constexpr uint8_t KEEPS_BIT = FULL == 255 ? RING_RUN_KEEPS8 : RING_RUN_KEEPS16;
 
     [[gnu::always_inline]] static void Blend(int32_t blend_mode, const RingSample &ring, const Pixel &in,
@@ -188,13 +168,8 @@ template <typename Depth, typename Pixel = typename Depth::PixelType>
 // A pixel the ring cannot reach, whose generator value is already drawn.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
 PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
-    const RingUncovered uncovered = Depth::Uncovered(plan);
-    if (uncovered == RingUncovered::KEEP_COLOR) [[likely]] {
-        Depth::Keep(in, out, false);
-        return PF_Err_NONE;
-    }
-    switch (uncovered) {
-    case RingUncovered::KEEP_COLOR:
+    switch (Depth::Uncovered(plan)) {
+    [[likely]] case RingUncovered::KEEP_COLOR:
         Depth::Keep(in, out, false);
         break;
     case RingUncovered::CONSTANT:
@@ -247,10 +222,7 @@ template <typename Depth, typename Pixel = typename Depth::PixelType>
     RingThreadState &thread = CurrentRingThreadState();
     RingPlanCache &cache = thread.plan_cache;
     // Past the row's first pixel, not at column 0, which reseeds the generator.
-    const bool continues = cache.record == &info && y == cache.row &&
-                           static_cast<uint32_t>(x) == cache.next_column && x != 0 &&
-                           cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
-    if (!continues) {
+    if (x == 0 || !ContinuesRingRow(cache, info, x, y)) {
         const RingPlanCache &renewed = RenewRingPlan(thread, info, x, y);
         return ShadeByDistance<Depth>(info, renewed.plan, x, y, in, out);
     }

@@ -148,10 +148,14 @@ const RingPlanCache &RenewRingPlan(RingThreadState &thread, const RingRenderInfo
 void StartRingRun(RingPlanCache &cache, int32_t x) noexcept;
 
 // Whether this call is the next pixel of the row the thread is shading with
-// the same record in the same frame, inside the run the plan set: then the
-// pixel is of the run's kind. The record is read-only while a frame is being
-// shaded, so a kept plan is never stale.
-inline bool ContinuesRingRun(const RingPlanCache &cache, const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
+// the same record in the same frame. The record is read-only while a frame
+// is being shaded, so a kept plan is never stale.
+inline bool ContinuesRingRow(const RingPlanCache &cache, const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
     return cache.record == &info && y == cache.row && static_cast<uint32_t>(x) == cache.next_column &&
-           x < cache.run_end && cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
+           cache.mark->load(std::memory_order_relaxed) == cache.mark_value;
+}
+
+// The same, inside the run the plan set: then the pixel is of the run's kind.
+inline bool ContinuesRingRun(const RingPlanCache &cache, const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
+    return x < cache.run_end && ContinuesRingRow(cache, info, x, y);
 }
