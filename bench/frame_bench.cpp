@@ -130,6 +130,23 @@ void CopyFrames(benchmark::State &state, PixelDepth depth, unsigned threads) {
     Report(state, depth, heap_before);
 }
 
+// The host's iteration with a pixel function that only copies: what a
+// per-pixel call costs before the function does anything.
+void CallFrames(benchmark::State &state, unsigned threads) {
+    tidalhalo::bench::ResetHeapPeak();
+    const std::size_t heap_before = tidalhalo::bench::HeapBytesNow();
+    const Image source = tidalhalo::bench::MakeSourceFrame(PixelDepth::Eight, BENCH_WIDTH, BENCH_HEIGHT);
+    Image destination(PixelDepth::Eight, BENCH_WIDTH, BENCH_HEIGHT);
+    const PF_LRect whole{0, 0, BENCH_WIDTH, BENCH_HEIGHT};
+    for (auto _ : state) {
+        PF_IteratePixel8Func pixel = tidalhalo::bench::CopyPixel8;
+        benchmark::DoNotOptimize(pixel);
+        tidalhalo::sim::IteratePixels<PF_Pixel>(source.View(), destination.View(), whole, nullptr, pixel, threads);
+        benchmark::ClobberMemory();
+    }
+    Report(state, PixelDepth::Eight, heap_before);
+}
+
 void NaiveFrames(benchmark::State &state, Features features, unsigned threads) {
     tidalhalo::bench::NaiveRing ring;
     ring.center_x = BENCH_WIDTH / 2.0;
@@ -165,6 +182,7 @@ void RegisterAll(const std::string &baseline) {
             Register("copy/" + std::string(depth.name) + suffix,
                      [=](benchmark::State &state) { CopyFrames(state, depth.depth, threads); });
         }
+        Register("calls/8" + suffix, [=](benchmark::State &state) { CallFrames(state, threads); });
         for (const Features &features : BENCH_FEATURES) {
             if (features.scatter > 0.0 || features.smooth) {
                 Register("naive/8/normal/" + std::string(features.name) + suffix,

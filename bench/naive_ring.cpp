@@ -9,6 +9,11 @@ namespace {
 thread_local uint32_t naive_random_state = 1;
 }
 
+PF_Err CopyPixel8(void *, int32_t, int32_t, const PF_Pixel *in, PF_Pixel *out) noexcept {
+    *out = *in;
+    return PF_Err_NONE;
+}
+
 PF_Err NaiveRingPixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pixel *out) noexcept {
     const NaiveRing &ring = *static_cast<const NaiveRing *>(refcon);
     const double dx = x - ring.center_x;

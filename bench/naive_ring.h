@@ -23,6 +23,10 @@ struct NaiveRing {
     float blue = 1.0f;
 };
 
+// The least a pixel function can do: copy the source pixel. Timed through
+// the same iteration, it is the floor under any per-pixel call.
+PF_Err CopyPixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pixel *out) noexcept;
+
 // refcon is a NaiveRing.
 PF_Err NaiveRingPixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pixel *out) noexcept;
 
