@@ -7,6 +7,7 @@
 
 #include "params/ring_params.h"
 #include "render/blend_modes.h"
+#include "render/coverage_ahead.h"
 #include "render/ring_coverage.h"
 #include "render/ring_plan.h"
 #include "render/thread_state.h"
@@ -25,31 +26,9 @@ constexpr uintptr_t RING_PREFETCH_BYTES = 1024;
 // Exact: the channel has at most 16 bits and 32768 is a power of two.
 float Unit16(uint32_t channel) noexcept { return static_cast<float>(channel) * 0x1p-15f; }
 
-inline double Smooth(double f) noexcept {
-    if (f == 0.0) {
-        return 0.0;  // 1 - cos(0) is 0; a -0 comes out as +0 there too
-    }
-    if (f == 1.0) {
-        return 1.0;  // cos(pi) rounds to -1 exactly
-    }
-    return (1.0 - CorrectlyRoundedCos(RING_PI * f)) * 0.5;
-}
-
 // The coverage of a pixel the plan could not pass over, at squared distance d2.
 inline RingSample FullCoverage(const RingRenderInfo &info, double d2, int32_t x, int32_t y) noexcept {
-    double f = RingRampAt(info, std::sqrt(d2));
-    if (info.scatter > 0.0) {
-        f = f + RingNoise(info, x, y);
-    }
-    if (!(f >= 0.0)) {
-        f = 0.0;
-    } else if (f > 1.0) {
-        f = 1.0;
-    }
-    if (info.smooth != 0) {
-        f = Smooth(f);
-    }
-    return RingFinish(info, f);
+    return RingCoverageAt(info, d2, info.scatter > 0.0 ? RingNoise(info, x, y) : 0.0);
 }
 
 // Whether the pixel lies where the plan knows its coverage is 0.
@@ -193,10 +172,41 @@ PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pi
 // row's span, which with a positive scale are exactly those the distance
 // check keeps. Out of line, so the common pixel (the next one of a row,
 // uncovered) runs without a stack frame; reached by a tail call.
+// Each thread's coverage worked out ahead. Apart from the thread's other
+// state, which every pixel reaches in one load from a fixed offset: that
+// block has little room in a module loaded at run time, and a covered run
+// reaches these through a pointer kept there, found once per thread.
+thread_local RingSample ring_ahead_samples[RING_AHEAD_PIXELS] = {};
+
+// Works out the coverage of the covered run's next pixels from column x on.
+[[gnu::noinline]] void FillCoverageAhead(const RingRenderInfo &info, RingThreadState &thread, int32_t x,
+                                         int32_t y) noexcept {
+    RingPlanCache &cache = thread.plan_cache;
+    if (cache.ahead == nullptr) {
+        cache.ahead = ring_ahead_samples;
+    }
+    // At least pixel x itself: the row's last column lies past every run.
+    const int64_t left = static_cast<int64_t>(cache.run_end) - x;
+    const auto count = static_cast<uint32_t>(left < 1 ? 1 : left < RING_AHEAD_PIXELS ? left : RING_AHEAD_PIXELS);
+    RingCoverageAhead(info, x, y, thread.scatter_state, count, cache.ahead);
+    cache.ahead_column = x;
+    cache.ahead_count = count;
+}
+
 template <typename Depth, typename Pixel = typename Depth::PixelType>
 [[gnu::noinline]] PF_Err ShadeCovered(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
                                       Pixel &out) noexcept {
-    Depth::Blend(info.blend_mode, FullCoverage(info, RingDistanceSquared(info, x, y), x, y), in, out);
+    RingThreadState &thread = CurrentRingThreadState();
+    RingPlanCache &cache = thread.plan_cache;
+    uint32_t k = static_cast<uint32_t>(x) - static_cast<uint32_t>(cache.ahead_column);
+    if (k >= cache.ahead_count) {
+        FillCoverageAhead(info, thread, x, y);
+        k = 0;
+    }
+    if (info.scatter > 0.0) {
+        ScatterNext(thread.scatter_state);
+    }
+    Depth::Blend(info.blend_mode, cache.ahead[k], in, out);
     return PF_Err_NONE;
 }
 

@@ -18,30 +18,40 @@
 
 namespace cosine_arithmetic {
 
-struct DoubleDouble {
-    double hi;
-    double lo;
+// Written for any type with double's operators (double, or two doubles side
+// by side), so that each form does the same operations in the same order.
+template <typename Real>
+struct DoubleDoubleOf {
+    Real hi;
+    Real lo;
 };
 
+using DoubleDouble = DoubleDoubleOf<double>;
+
 // a + b = hi + lo exactly.
-inline DoubleDouble TwoSum(double a, double b) noexcept {
-    const double s = a + b;
-    const double b_part = s - a;
+template <typename Real>
+inline DoubleDoubleOf<Real> TwoSum(Real a, Real b) noexcept {
+    const Real s = a + b;
+    const Real b_part = s - a;
     return {s, (a - (s - b_part)) + (b - b_part)};
 }
 
 // The same when |a| >= |b|.
-inline DoubleDouble FastTwoSum(double a, double b) noexcept {
-    const double s = a + b;
+template <typename Real>
+inline DoubleDoubleOf<Real> FastTwoSum(Real a, Real b) noexcept {
+    const Real s = a + b;
     return {s, b - (s - a)};
 }
 
 // a = hi + lo, each with at most 26 significant bits (Veltkamp's splitting).
-constexpr DoubleDouble Split(double a) noexcept {
-    const double c = 134217729.0 * a;  // 2^27 + 1
-    const double hi = c - (c - a);
+template <typename Real>
+constexpr DoubleDoubleOf<Real> Split(Real a) noexcept {
+    const Real c = Real(134217729.0) * a;  // 2^27 + 1
+    const Real hi = c - (c - a);
     return {hi, a - hi};
 }
+
+inline double Magnitude(double a) noexcept { return a < 0.0 ? -a : a; }
 
 }  // namespace cosine_arithmetic
 
@@ -81,8 +91,30 @@ double PreciseCos(double x) noexcept;
 // pi/2, where cos a and sin a * z cancel, the absolute part of the bound
 // makes the rounding test hand the arguments closest to pi/2 on.
 // Returns false, leaving result alone, when it cannot decide.
-inline bool QuickCos(double x, double &result) noexcept {
+// The rounding test's two candidates: where they are equal, that value is
+// cos x correctly rounded. ax lies in [0, COS_QUICK_LIMIT), shifted is
+// ax * 128 + 1.5 * 2^52 and entry the table's entry for its low bits.
+template <typename Real, typename Entry>
+inline cosine_arithmetic::DoubleDoubleOf<Real> QuickCosCandidates(Real ax, Real shifted, const Entry &entry) noexcept {
     using namespace cosine_arithmetic;
+    // Exact: i/128 lies within a factor 2 of x, or is 0.
+    const Real z = ax - (shifted - 0x1.8p52) * (1.0 / COS_TABLE_STEPS);
+    const Real z2 = z * z;
+    const Real sin_z_rest = z * (z2 * (-1.0 / 6.0 + z2 * (1.0 / 120.0 - z2 * (1.0 / 5040.0))));
+    const Real one_minus_cos_z = z2 * (0.5 - z2 * (1.0 / 24.0 - z2 * (1.0 / 720.0)));
+
+    const DoubleDoubleOf<Real> z_split = Split(z);
+    const Real product = z_split.hi * entry.sin_split_hi;  // exact: 26 bits by 26 bits
+    const Real small = ((z_split.hi * entry.sin_split_lo + z_split.lo * entry.sin_hi) + entry.sin_lo * z) +
+                       entry.sin_hi * sin_z_rest + entry.cos_hi * one_minus_cos_z;
+    DoubleDoubleOf<Real> y = TwoSum(entry.cos_hi, -product);
+    y = FastTwoSum(y.hi, y.lo + (entry.cos_lo - small));
+
+    const Real error = Magnitude(y.hi) * COS_QUICK_RELATIVE_ERROR + COS_QUICK_ABSOLUTE_ERROR;
+    return {y.hi + (y.lo + error), y.hi + (y.lo - error)};
+}
+
+inline bool QuickCos(double x, double &result) noexcept {
     const double ax = x < 0.0 ? -x : x;
     if (!(ax < COS_QUICK_LIMIT)) {
         return false;  // also NaN
@@ -90,26 +122,11 @@ inline bool QuickCos(double x, double &result) noexcept {
     // i = round(x*128) in the low bits of the sum, without a conversion.
     const double shifted = ax * COS_TABLE_STEPS + 0x1.8p52;
     const size_t i = static_cast<size_t>(std::bit_cast<uint64_t>(shifted) & 0xFFFFu);
-    const CosTableEntry &entry = COS_TABLE[i];
-    // Exact: i/128 lies within a factor 2 of x, or is 0.
-    const double z = ax - (shifted - 0x1.8p52) * (1.0 / COS_TABLE_STEPS);
-    const double z2 = z * z;
-    const double sin_z_rest = z * (z2 * (-1.0 / 6.0 + z2 * (1.0 / 120.0 - z2 * (1.0 / 5040.0))));
-    const double one_minus_cos_z = z2 * (0.5 - z2 * (1.0 / 24.0 - z2 * (1.0 / 720.0)));
-
-    const DoubleDouble z_split = Split(z);
-    const double product = z_split.hi * entry.sin_split_hi;  // exact: 26 bits by 26 bits
-    const double small = ((z_split.hi * entry.sin_split_lo + z_split.lo * entry.sin_hi) + entry.sin_lo * z) +
-                         entry.sin_hi * sin_z_rest + entry.cos_hi * one_minus_cos_z;
-    DoubleDouble y = TwoSum(entry.cos_hi, -product);
-    y = FastTwoSum(y.hi, y.lo + (entry.cos_lo - small));
-
-    const double error = (y.hi < 0.0 ? -y.hi : y.hi) * COS_QUICK_RELATIVE_ERROR + COS_QUICK_ABSOLUTE_ERROR;
-    const double rounded = y.hi + (y.lo + error);
-    if (rounded != y.hi + (y.lo - error)) {
+    const cosine_arithmetic::DoubleDouble candidates = QuickCosCandidates(ax, shifted, COS_TABLE[i]);
+    if (candidates.hi != candidates.lo) {
         return false;
     }
-    result = rounded;
+    result = candidates.hi;
     return true;
 }
 

@@ -45,6 +45,7 @@ void StartRingRun(RingPlanCache &cache, int32_t x) noexcept {
         limit(span.hole_first + static_cast<int64_t>(span.hole_count));
     }
     cache.run_end = static_cast<int32_t>(end);
+    cache.ahead_count = 0;
     if (InRingRowSpan(span, x)) {
         cache.run_kind = RingRunKind::COVERED;
     } else {

@@ -51,6 +51,12 @@ struct RingPlanCache {
     // common pixel's whole decision in one test.
     uint8_t run_keeps_color = 0;
     RingRowSpan span{};
+    // The coverage of the covered run's next ahead_count pixels, from
+    // column ahead_column on, worked out several at a time; none past the
+    // run's end. ahead points to the thread's own samples once it has any.
+    int32_t ahead_column = 0;
+    uint32_t ahead_count = 0;
+    RingSample *ahead = nullptr;
     RingRenderInfo made_from{};                    // the record's contents when the plan was made
     RingPlan plan{};
 };
