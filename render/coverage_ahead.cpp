@@ -3,110 +3,171 @@
 #include "render/ring_cosine.h"
 
 #if defined(__SSE2__)
-#include "render/double_pair.h"
+#include "render/double_lanes.h"
 
 namespace {
 
 using cosine_arithmetic::DoubleDoubleOf;
 
-// Two table entries, field by field.
-struct CosTableEntryPair {
-    DoublePair cos_hi, cos_lo, sin_hi, sin_lo, sin_split_hi, sin_split_lo;
+// Two registers of pixels at a time: enough independent chains to keep the
+// processor busy while each waits, few enough that their values stay in
+// registers.
+constexpr int AHEAD_REGISTERS = 4;
+using Lanes = DoubleLanes<AHEAD_REGISTERS>;
+using Mask = LaneMask<AHEAD_REGISTERS>;
+constexpr int LANES = Lanes::COUNT;
+
+// Table entries, one per lane, field by field.
+struct CosTableEntryLanes {
+    Lanes cos_hi, cos_lo, sin_hi, sin_lo, sin_split_hi, sin_split_lo;
 };
 
-CosTableEntryPair EntriesOf(const CosTableEntry &a, const CosTableEntry &b) noexcept {
-    return {DoublePair::Of(a.cos_hi, b.cos_hi),       DoublePair::Of(a.cos_lo, b.cos_lo),
-            DoublePair::Of(a.sin_hi, b.sin_hi),       DoublePair::Of(a.sin_lo, b.sin_lo),
-            DoublePair::Of(a.sin_split_hi, b.sin_split_hi), DoublePair::Of(a.sin_split_lo, b.sin_split_lo)};
-}
-
-// CorrectlyRoundedCos of each lane of x, x in [0, pi]: the quick path on
-// both lanes at once; a lane whose rounding test fails, or that lies
-// outside the quick path's range, goes to the single cosine, which hands it
-// on to the precise path. Lanes outside needed are not looked at.
-DoublePair CosPair(DoublePair x, LaneMask needed) noexcept {
-    const DoublePair ax = Magnitude(x);
-    const LaneMask in_range = Less(ax, DoublePair(COS_QUICK_LIMIT));
-    const DoublePair shifted = ax * COS_TABLE_STEPS + 0x1.8p52;
-    // Out of range the index is meaningless; any entry will do.
-    const bool range0 = (in_range.Lanes() & 1) != 0;
-    const bool range1 = (in_range.Lanes() & 2) != 0;
-    const size_t i0 = range0 ? static_cast<size_t>(Bits0(shifted) & 0xFFFFu) : 0;
-    const size_t i1 = range1 ? static_cast<size_t>(Bits1(shifted) & 0xFFFFu) : 0;
-    const DoubleDoubleOf<DoublePair> candidates =
-        QuickCosCandidates(ax, shifted, EntriesOf(COS_TABLE[i0], COS_TABLE[i1]));
-    DoublePair result = candidates.hi;
-    const int decided = (Equal(candidates.hi, candidates.lo) & in_range).Lanes();
-    const int undecided = needed.Lanes() & ~decided;
-    if (undecided != 0) [[unlikely]] {
-        const double lane0 = (undecided & 1) != 0 ? CorrectlyRoundedCos(x.Lane0()) : result.Lane0();
-        const double lane1 = (undecided & 2) != 0 ? CorrectlyRoundedCos(x.Lane1()) : result.Lane1();
-        result = DoublePair::Of(lane0, lane1);
+CosTableEntryLanes EntriesOf(const size_t *indices) noexcept {
+    double fields[6][LANES];
+    for (int k = 0; k < LANES; ++k) {
+        const CosTableEntry &entry = COS_TABLE[indices[k]];
+        fields[0][k] = entry.cos_hi;
+        fields[1][k] = entry.cos_lo;
+        fields[2][k] = entry.sin_hi;
+        fields[3][k] = entry.sin_lo;
+        fields[4][k] = entry.sin_split_hi;
+        fields[5][k] = entry.sin_split_lo;
     }
-    return result;
+    return {Lanes::Of(fields[0]), Lanes::Of(fields[1]), Lanes::Of(fields[2]),
+            Lanes::Of(fields[3]), Lanes::Of(fields[4]), Lanes::Of(fields[5])};
 }
 
-// RingCoverageAt of two pixels of row y, columns x and x + 1, the lanes
+// CorrectlyRoundedCos of each lane of x: the quick path on every lane at
+// once; a lane whose rounding test fails, or that lies outside the quick
+// path's range, goes to the single cosine, which hands it on to the
+// precise path. Lanes outside needed are not looked at.
+Lanes CosLanes(Lanes x, Mask needed) noexcept {
+    const Lanes ax = Magnitude(x);
+    const int in_range = Less(ax, Lanes(COS_QUICK_LIMIT)).Lanes();
+    const Lanes shifted = ax * COS_TABLE_STEPS + 0x1.8p52;
+    uint64_t bits[LANES];
+    StoreBits(shifted, bits);
+    size_t indices[LANES];
+    for (int k = 0; k < LANES; ++k) {
+        // Out of range the index is meaningless; any entry will do.
+        indices[k] = (in_range >> k & 1) != 0 ? static_cast<size_t>(bits[k] & 0xFFFFu) : 0;
+    }
+    const DoubleDoubleOf<Lanes> candidates = QuickCosCandidates(ax, shifted, EntriesOf(indices));
+    const int decided = Equal(candidates.hi, candidates.lo).Lanes() & in_range;
+    const int undecided = needed.Lanes() & ~decided;
+    if (undecided == 0) [[likely]] {
+        return candidates.hi;
+    }
+    double values[LANES];
+    double arguments[LANES];
+    candidates.hi.Store(values);
+    x.Store(arguments);
+    for (int k = 0; k < LANES; ++k) {
+        if ((undecided >> k & 1) != 0) {
+            values[k] = CorrectlyRoundedCos(arguments[k]);
+        }
+    }
+    return Lanes::Of(values);
+}
+
+// What the pixels of one row share, each value in every lane, read from
+// the record once instead of once per pixel.
+struct RowLanes {
+    Lanes x_scale, center_x, dy_squared, radius, feather, inner_width, inner_offset, opacity;
+    Lanes color2[3], difference[3];
+    bool outer_ramp, inner_ramp, scatter, smooth;
+
+    RowLanes(const RingRenderInfo &info, int32_t y) noexcept
+        : x_scale(info.x_scale), center_x(info.center_x), dy_squared(0.0), radius(info.radius),
+          feather(info.feather), inner_width(info.expand * info.radius), inner_offset(info.inner_offset),
+          opacity(info.opacity), color2{0.0, 0.0, 0.0}, difference{0.0, 0.0, 0.0}, outer_ramp(info.feather > 0.0),
+          inner_ramp(info.expand > 0.0), scatter(info.scatter > 0.0), smooth(info.smooth != 0) {
+        const double dy = static_cast<double>(y) - info.center_y;
+        dy_squared = Lanes(dy * dy);
+        const float color1_values[3] = {info.color1_float.red, info.color1_float.green, info.color1_float.blue};
+        const float color2_values[3] = {info.color2_float.red, info.color2_float.green, info.color2_float.blue};
+        for (int k = 0; k < 3; ++k) {
+            color2[k] = Lanes(static_cast<double>(color2_values[k]));
+            difference[k] = Lanes(static_cast<double>(color1_values[k] - color2_values[k]));
+        }
+    }
+};
+
+// RingCoverageAt of LANES pixels of the row from column x on, each lane
 // doing what its steps do, branches turned into selections.
-void CoveragePair(const RingRenderInfo &info, int32_t x, double dy, DoublePair noise, RingSample *samples) noexcept {
-    const DoublePair column = DoublePair::Of(static_cast<double>(x), static_cast<double>(x + 1));
-    const DoublePair dx = column * info.x_scale - info.center_x;
-    const DoublePair d = Sqrt(dx * dx + DoublePair(dy) * dy);
+void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, RingSample *samples) noexcept {
+    // Exact: integers far below 2^53, and no 32-bit sum that could overflow.
+    double columns[LANES];
+    for (int k = 0; k < LANES; ++k) {
+        columns[k] = static_cast<double>(x) + k;
+    }
+    const Lanes dx = Lanes::Of(columns) * row.x_scale - row.center_x;
+    const Lanes d = Sqrt(dx * dx + row.dy_squared);
 
     // The ramp: outside the radius the outer one, inside it the inner one,
     // each -2 where it is disabled; a NaN distance is in neither.
-    DoublePair f(-2.0);
-    if (info.feather > 0.0) {
-        f = Select(GreaterEqual(d, info.radius), 1.0 - (d - info.radius) / info.feather, f);
+    Lanes f(-2.0);
+    if (row.outer_ramp) {
+        f = Select(GreaterEqual(d, row.radius), 1.0 - (d - row.radius) / row.feather, f);
     }
-    if (info.expand > 0.0) {
-        f = Select(Less(d, info.radius), d / (info.expand * info.radius) + info.inner_offset, f);
+    if (row.inner_ramp) {
+        f = Select(Less(d, row.radius), d / row.inner_width + row.inner_offset, f);
     }
-    if (info.scatter > 0.0) {
-        f = f + noise;
+    if (row.scatter) {
+        f = f + Lanes::Of(noise);
     }
     // Below 0 or NaN gives +0; above 1 gives 1.
-    f = DoublePair(_mm_and_pd(GreaterEqual(f, 0.0).bits, f.v));
-    f = Select(Greater(f, 1.0), 1.0, f);
-    if (info.smooth != 0) {
-        const LaneMask at_zero = Equal(f, 0.0);
-        const LaneMask at_one = Equal(f, 1.0);
-        const LaneMask ends = at_zero | at_one;
-        const LaneMask needed{_mm_andnot_pd(ends.bits, _mm_castsi128_pd(_mm_set1_epi64x(-1)))};
-        const DoublePair smoothed = (1.0 - CosPair(RING_PI * f, needed)) * 0.5;
-        f = Select(at_zero, 0.0, Select(at_one, 1.0, smoothed));
+    f = KeepWhere(GreaterEqual(f, Lanes(0.0)), f);
+    f = Select(Greater(f, Lanes(1.0)), Lanes(1.0), f);
+    if (row.smooth) {
+        const Mask at_zero = Equal(f, Lanes(0.0));
+        const Mask at_one = Equal(f, Lanes(1.0));
+        const Mask inside = Less(f, Lanes(1.0)) & Greater(f, Lanes(0.0));
+        const Lanes smoothed = (1.0 - CosLanes(RING_PI * f, inside)) * 0.5;
+        f = Select(at_zero, Lanes(0.0), Select(at_one, Lanes(1.0), smoothed));
     }
 
-    f = f * info.opacity;
-    const float color1[3] = {info.color1_float.red, info.color1_float.green, info.color1_float.blue};
-    const float color2[3] = {info.color2_float.red, info.color2_float.green, info.color2_float.blue};
-    float mixed[3][4];
-    for (int k = 0; k < 3; ++k) {
-        const float difference = color1[k] - color2[k];
-        const DoublePair mix = static_cast<double>(color2[k]) + f * static_cast<double>(difference);
-        _mm_storeu_ps(mixed[k], _mm_cvtpd_ps(mix.v));
+    f = f * row.opacity;
+    double coverage[LANES];
+    f.Store(coverage);
+    float mixed[3][LANES];
+    for (int c = 0; c < 3; ++c) {
+        const Lanes mix = row.color2[c] + f * row.difference[c];
+        for (int j = 0; j < AHEAD_REGISTERS; ++j) {
+            float pair[4];
+            _mm_storeu_ps(pair, _mm_cvtpd_ps(mix.v[j]));
+            mixed[c][2 * j] = pair[0];
+            mixed[c][2 * j + 1] = pair[1];
+        }
     }
-    samples[0] = RingSample{f.Lane0(), mixed[0][0], mixed[1][0], mixed[2][0]};
-    samples[1] = RingSample{f.Lane1(), mixed[0][1], mixed[1][1], mixed[2][1]};
+    for (int k = 0; k < LANES; ++k) {
+        samples[k] = RingSample{coverage[k], mixed[0][k], mixed[1][k], mixed[2][k]};
+    }
 }
 
 }  // namespace
 
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
                        RingSample *samples) noexcept {
-    double noise[RING_AHEAD_PIXELS] = {};
+    // Whole groups of lanes; the lanes past count are worked out and dropped.
+    constexpr uint32_t GROUPS = (RING_AHEAD_PIXELS + LANES - 1) / LANES;
+    double noise[GROUPS * LANES] = {};
     if (info.scatter > 0.0) {
         for (uint32_t k = 0; k < count; ++k) {
             noise[k] = RingNoiseFrom(info, scatter_state);
         }
     }
-    const double dy = static_cast<double>(y) - info.center_y;
+    const RowLanes row(info, y);
     uint32_t k = 0;
-    for (; k + 1 < count; k += 2) {
-        CoveragePair(info, x + static_cast<int32_t>(k), dy, DoublePair::Of(noise[k], noise[k + 1]), samples + k);
+    for (; k + LANES <= count; k += LANES) {
+        CoverageLanes(row, x + static_cast<int32_t>(k), noise + k, samples + k);
     }
     if (k < count) {
-        samples[k] = RingCoverageAt(info, RingDistanceSquared(info, x + static_cast<int32_t>(k), y), noise[k]);
+        RingSample group[LANES];
+        CoverageLanes(row, x + static_cast<int32_t>(k), noise + k, group);
+        for (uint32_t j = 0; k + j < count; ++j) {
+            samples[k + j] = group[j];
+        }
     }
 }
 
