@@ -74,28 +74,21 @@ Lanes CosLanes(Lanes x, Mask needed) noexcept {
 // the record once instead of once per pixel.
 struct RowLanes {
     Lanes x_scale, center_x, dy_squared, radius, feather, inner_width, inner_offset, opacity;
-    Lanes color2[3], difference[3];
     bool outer_ramp, inner_ramp, scatter, smooth;
 
     RowLanes(const RingRenderInfo &info, int32_t y) noexcept
         : x_scale(info.x_scale), center_x(info.center_x), dy_squared(0.0), radius(info.radius),
           feather(info.feather), inner_width(info.expand * info.radius), inner_offset(info.inner_offset),
-          opacity(info.opacity), color2{0.0, 0.0, 0.0}, difference{0.0, 0.0, 0.0}, outer_ramp(info.feather > 0.0),
+          opacity(info.opacity), outer_ramp(info.feather > 0.0),
           inner_ramp(info.expand > 0.0), scatter(info.scatter > 0.0), smooth(info.smooth != 0) {
         const double dy = static_cast<double>(y) - info.center_y;
         dy_squared = Lanes(dy * dy);
-        const float color1_values[3] = {info.color1_float.red, info.color1_float.green, info.color1_float.blue};
-        const float color2_values[3] = {info.color2_float.red, info.color2_float.green, info.color2_float.blue};
-        for (int k = 0; k < 3; ++k) {
-            color2[k] = Lanes(static_cast<double>(color2_values[k]));
-            difference[k] = Lanes(static_cast<double>(color1_values[k] - color2_values[k]));
-        }
     }
 };
 
 // RingCoverageAt of LANES pixels of the row from column x on, each lane
 // doing what its steps do, branches turned into selections.
-void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, RingSample *samples) noexcept {
+void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *coverage) noexcept {
     // Exact: integers far below 2^53, and no 32-bit sum that could overflow.
     double columns[LANES];
     for (int k = 0; k < LANES; ++k) {
@@ -127,28 +120,13 @@ void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, RingSamp
         f = Select(at_zero, Lanes(0.0), Select(at_one, Lanes(1.0), smoothed));
     }
 
-    f = f * row.opacity;
-    double coverage[LANES];
-    f.Store(coverage);
-    float mixed[3][LANES];
-    for (int c = 0; c < 3; ++c) {
-        const Lanes mix = row.color2[c] + f * row.difference[c];
-        for (int j = 0; j < AHEAD_REGISTERS; ++j) {
-            float pair[4];
-            _mm_storeu_ps(pair, _mm_cvtpd_ps(mix.v[j]));
-            mixed[c][2 * j] = pair[0];
-            mixed[c][2 * j + 1] = pair[1];
-        }
-    }
-    for (int k = 0; k < LANES; ++k) {
-        samples[k] = RingSample{coverage[k], mixed[0][k], mixed[1][k], mixed[2][k]};
-    }
+    (f * row.opacity).Store(coverage);
 }
 
 }  // namespace
 
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
-                       RingSample *samples) noexcept {
+                       double *coverage) noexcept {
     // Whole groups of lanes; the lanes past count are worked out and dropped.
     constexpr uint32_t GROUPS = (RING_AHEAD_PIXELS + LANES - 1) / LANES;
     double noise[GROUPS * LANES] = {};
@@ -160,13 +138,13 @@ void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_
     const RowLanes row(info, y);
     uint32_t k = 0;
     for (; k + LANES <= count; k += LANES) {
-        CoverageLanes(row, x + static_cast<int32_t>(k), noise + k, samples + k);
+        CoverageLanes(row, x + static_cast<int32_t>(k), noise + k, coverage + k);
     }
     if (k < count) {
-        RingSample group[LANES];
+        double group[LANES];
         CoverageLanes(row, x + static_cast<int32_t>(k), noise + k, group);
         for (uint32_t j = 0; k + j < count; ++j) {
-            samples[k + j] = group[j];
+            coverage[k + j] = group[j];
         }
     }
 }
@@ -174,10 +152,10 @@ void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_
 #else
 
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
-                       RingSample *samples) noexcept {
+                       double *coverage) noexcept {
     for (uint32_t k = 0; k < count; ++k) {
         const double noise = info.scatter > 0.0 ? RingNoiseFrom(info, scatter_state) : 0.0;
-        samples[k] = RingCoverageAt(info, RingDistanceSquared(info, x + static_cast<int32_t>(k), y), noise);
+        coverage[k] = RingCoverageAt(info, RingDistanceSquared(info, x + static_cast<int32_t>(k), y), noise).f;
     }
 }
 

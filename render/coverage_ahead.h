@@ -12,8 +12,6 @@
 #include "render/ring_render_info.h"
 #include "render/ring_sample.h"
 
-inline constexpr uint32_t RING_AHEAD_PIXELS = 8;
-
 // The smoothing curve; 0 and 1 are kept without a cosine.
 inline double RingSmooth(double f) noexcept {
     if (f == 0.0) {
@@ -48,9 +46,10 @@ inline double RingNoiseFrom(const RingRenderInfo &info, uint32_t &state) noexcep
     return static_cast<double>((ScatterNext(state) % 512) - 256) * info.scatter;
 }
 
-// samples[k] gets what RingCoverage gives column x + k of row y, for k below
-// count (at most RING_AHEAD_PIXELS), the pixels drawing their generator
-// values in turn from a copy of scatter_state. The columns must not include
-// 0, where a row reseeds, and x + count must not pass the 32-bit range.
+// coverage[k] gets the coverage RingCoverage gives column x + k of row y
+// (its f; RingSampleAt adds the colour), for k below count (at most
+// RING_AHEAD_PIXELS), the pixels drawing their generator values in turn
+// from a copy of scatter_state. The columns must not include 0, where a row
+// reseeds, and x + count must not pass the 32-bit range.
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
-                       RingSample *samples) noexcept;
+                       double *coverage) noexcept;

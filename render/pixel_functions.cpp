@@ -172,19 +172,10 @@ PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pi
 // row's span, which with a positive scale are exactly those the distance
 // check keeps. Out of line, so the common pixel (the next one of a row,
 // uncovered) runs without a stack frame; reached by a tail call.
-// Each thread's coverage worked out ahead. Apart from the thread's other
-// state, which every pixel reaches in one load from a fixed offset: that
-// block has little room in a module loaded at run time, and a covered run
-// reaches these through a pointer kept there, found once per thread.
-thread_local RingSample ring_ahead_samples[RING_AHEAD_PIXELS] = {};
-
 // Works out the coverage of the covered run's next pixels from column x on.
 [[gnu::noinline]] void FillCoverageAhead(const RingRenderInfo &info, RingThreadState &thread, int32_t x,
                                          int32_t y) noexcept {
     RingPlanCache &cache = thread.plan_cache;
-    if (cache.ahead == nullptr) {
-        cache.ahead = ring_ahead_samples;
-    }
     // At least pixel x itself: the row's last column lies past every run.
     const int64_t left = static_cast<int64_t>(cache.run_end) - x;
     const auto count = static_cast<uint32_t>(left < 1 ? 1 : left < RING_AHEAD_PIXELS ? left : RING_AHEAD_PIXELS);
@@ -206,7 +197,7 @@ template <typename Depth, typename Pixel = typename Depth::PixelType>
     if (info.scatter > 0.0) {
         ScatterNext(thread.scatter_state);
     }
-    Depth::Blend(info.blend_mode, cache.ahead[k], in, out);
+    Depth::Blend(info.blend_mode, RingSampleAt(info, cache.ahead[k]), in, out);
     return PF_Err_NONE;
 }
 

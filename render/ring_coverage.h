@@ -62,12 +62,17 @@ inline float RingMix(float color2, float color1, double f) noexcept {
     return static_cast<float>(static_cast<double>(color2) + f * static_cast<double>(difference));
 }
 
-// Scales the clamped, smoothed ramp by the opacity and mixes the colour.
-inline RingSample RingFinish(const RingRenderInfo &info, double f) noexcept {
-    f = f * info.opacity;
+// The ring at coverage f, the ramp already scaled by the opacity: f with
+// the colour mixed by it.
+inline RingSample RingSampleAt(const RingRenderInfo &info, double f) noexcept {
     return RingSample{f, RingMix(info.color2_float.red, info.color1_float.red, f),
                       RingMix(info.color2_float.green, info.color1_float.green, f),
                       RingMix(info.color2_float.blue, info.color1_float.blue, f)};
+}
+
+// Scales the clamped, smoothed ramp by the opacity and mixes the colour.
+inline RingSample RingFinish(const RingRenderInfo &info, double f) noexcept {
+    return RingSampleAt(info, f * info.opacity);
 }
 
 inline RingSample RingCoverage(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {

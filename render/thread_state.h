@@ -31,6 +31,9 @@ enum class RingRunKind : uint8_t {
     COVERED,            // the full computation
 };
 
+// How many pixels of a covered run get their coverage worked out at once.
+inline constexpr uint32_t RING_AHEAD_PIXELS = 8;
+
 inline constexpr uint8_t RING_RUN_KEEPS8 = 1;
 inline constexpr uint8_t RING_RUN_KEEPS16 = 2;
 
@@ -53,10 +56,10 @@ struct RingPlanCache {
     RingRowSpan span{};
     // The coverage of the covered run's next ahead_count pixels, from
     // column ahead_column on, worked out several at a time; none past the
-    // run's end. ahead points to the thread's own samples once it has any.
+    // run's end.
     int32_t ahead_column = 0;
     uint32_t ahead_count = 0;
-    RingSample *ahead = nullptr;
+    double ahead[RING_AHEAD_PIXELS] = {};
     RingRenderInfo made_from{};                    // the record's contents when the plan was made
     RingPlan plan{};
 };
