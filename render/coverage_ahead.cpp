@@ -149,7 +149,20 @@ void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_
     }
 }
 
+void RingCosAhead(const double *x, double *result) noexcept {
+    const Mask every = Equal(Lanes(0.0), Lanes(0.0));
+    for (uint32_t k = 0; k < RING_AHEAD_PIXELS; k += LANES) {
+        CosLanes(Lanes::Of(x + k), every).Store(result + k);
+    }
+}
+
 #else
+
+void RingCosAhead(const double *x, double *result) noexcept {
+    for (uint32_t k = 0; k < RING_AHEAD_PIXELS; ++k) {
+        result[k] = CorrectlyRoundedCos(x[k]);
+    }
+}
 
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
                        double *coverage) noexcept {

@@ -53,3 +53,8 @@ inline double RingNoiseFrom(const RingRenderInfo &info, uint32_t &state) noexcep
 // reseeds, and x + count must not pass the 32-bit range.
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
                        double *coverage) noexcept;
+
+// CorrectlyRoundedCos of each of RING_AHEAD_PIXELS arguments, by the path
+// the coverage ahead takes: the quick path for all at once, and the single
+// cosine for those it cannot decide.
+void RingCosAhead(const double *x, double *result) noexcept;

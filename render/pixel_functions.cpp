@@ -97,6 +97,7 @@ struct IntegerDepth {
     using PixelType = Pixel;
     static constexpr auto unit = FULL == 255 ? RingUnit8 : Unit16;
     static constexpr uint8_t KEEPS_BIT = FULL == 255 ? RING_RUN_KEEPS8 : RING_RUN_KEEPS16;
+    static constexpr uint8_t CONSTANT_BIT = FULL == 255 ? RING_RUN_CONSTANT8 : RING_RUN_CONSTANT16;
 
     [[gnu::always_inline]] static void Blend(int32_t blend_mode, const RingSample &ring, const Pixel &in,
                                              Pixel &out) noexcept {
@@ -121,6 +122,7 @@ struct IntegerDepth {
 struct FloatDepth {
     using PixelType = PF_PixelFloat;
     static constexpr uint8_t KEEPS_BIT = 0;
+    static constexpr uint8_t CONSTANT_BIT = RING_RUN_CONSTANT_FLOAT;
 
     static void Blend(int32_t blend_mode, const RingSample &ring, const PF_PixelFloat &in,
                       PF_PixelFloat &out) noexcept {
@@ -249,11 +251,16 @@ PF_Err Shade(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in, 
         return ShadeAny<Depth>(info, x, y, in, out);
     }
     cache.next_column = static_cast<uint32_t>(x) + 1u;
+    const uint8_t form = cache.run_form;
     if constexpr (Depth::KEEPS_BIT != 0) {
-        if ((cache.run_keeps_color & Depth::KEEPS_BIT) != 0) [[likely]] {
+        if ((form & Depth::KEEPS_BIT) != 0) [[likely]] {
             Depth::Keep(in, out, false);
             return PF_Err_NONE;
         }
+    }
+    if ((form & Depth::CONSTANT_BIT) != 0) {
+        out = Depth::Constant(cache.plan);
+        return PF_Err_NONE;
     }
     const RingRunKind kind = cache.run_kind;
     if (kind != RingRunKind::UNCOVERED) {

@@ -51,14 +51,19 @@ void StartRingRun(RingPlanCache &cache, int32_t x) noexcept {
     } else {
         cache.run_kind = cache.plan.scatter ? RingRunKind::UNCOVERED_SCATTER : RingRunKind::UNCOVERED;
     }
-    cache.run_keeps_color = 0;
+    cache.run_form = 0;
     if (cache.run_kind == RingRunKind::UNCOVERED) {
-        if (cache.plan.uncovered8 == RingUncovered::KEEP_COLOR) {
-            cache.run_keeps_color |= RING_RUN_KEEPS8;
-        }
-        if (cache.plan.uncovered16 == RingUncovered::KEEP_COLOR) {
-            cache.run_keeps_color |= RING_RUN_KEEPS16;
-        }
+        const RingPlan &plan = cache.plan;
+        const auto form = [&cache](RingUncovered uncovered, RingUncovered wanted, uint8_t bit) {
+            if (uncovered == wanted) {
+                cache.run_form |= bit;
+            }
+        };
+        form(plan.uncovered8, RingUncovered::KEEP_COLOR, RING_RUN_KEEPS8);
+        form(plan.uncovered16, RingUncovered::KEEP_COLOR, RING_RUN_KEEPS16);
+        form(plan.uncovered8, RingUncovered::CONSTANT, RING_RUN_CONSTANT8);
+        form(plan.uncovered16, RingUncovered::CONSTANT, RING_RUN_CONSTANT16);
+        form(plan.uncovered_float, RingUncovered::CONSTANT, RING_RUN_CONSTANT_FLOAT);
     }
 }
 

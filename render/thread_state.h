@@ -34,8 +34,13 @@ enum class RingRunKind : uint8_t {
 // How many pixels of a covered run get their coverage worked out at once.
 inline constexpr uint32_t RING_AHEAD_PIXELS = 8;
 
+// What every pixel of an uncovered run without scatter gets, by depth: the
+// source's colour, or the plan's constant pixel.
 inline constexpr uint8_t RING_RUN_KEEPS8 = 1;
 inline constexpr uint8_t RING_RUN_KEEPS16 = 2;
+inline constexpr uint8_t RING_RUN_CONSTANT8 = 4;
+inline constexpr uint8_t RING_RUN_CONSTANT16 = 8;
+inline constexpr uint8_t RING_RUN_CONSTANT_FLOAT = 16;
 
 struct RingPlanCache {
     const RingRenderInfo *record = nullptr;        // the record the plan was made for
@@ -49,10 +54,10 @@ struct RingPlanCache {
     uint32_t next_column = 0;
     int32_t run_end = 0;
     RingRunKind run_kind = RingRunKind::COVERED;
-    // Which integer depths' pixels of an uncovered run, without scatter,
-    // keep the source's colour (RING_RUN_KEEPS8, RING_RUN_KEEPS16): the
-    // common pixel's whole decision in one test.
-    uint8_t run_keeps_color = 0;
+    // The forms an uncovered run without scatter takes at each depth
+    // (RING_RUN_KEEPS8 and the rest): the common pixel's whole decision in
+    // one or two tests.
+    uint8_t run_form = 0;
     RingRowSpan span{};
     // The coverage of the covered run's next ahead_count pixels, from
     // column ahead_column on, worked out several at a time; none past the
