@@ -1,4 +1,4 @@
-// The targets as ratios of this run's own figures: each frame
+// The speed targets as ratios of this run's own figures: each frame
 // against its yardstick or floor, and, with a baseline module, against the
 // same frame of the baseline in the same run.
 #pragma once
@@ -22,7 +22,7 @@ public:
     void Finalize() override;
 
     // Milliseconds per frame by name, without the "/real_time" suffix: the
-    // median of the repetitions where there are several.
+    // fastest of the repetitions where there are several.
     const std::map<std::string, double> &Times() const { return times_; }
     // Whether the display is the console's table, where the summary follows.
     bool DisplayIsConsole() const;
@@ -30,7 +30,7 @@ public:
 private:
     std::unique_ptr<benchmark::BenchmarkReporter> display_;
     std::map<std::string, double> times_;
-    std::map<std::string, double> medians_;
+    std::map<std::string, double> fastest_;
 };
 
 // Prints the summary table; the prefix marks the baseline's runs.

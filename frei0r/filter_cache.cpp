@@ -8,6 +8,7 @@
 #include "frei0r/filter_frame.h"
 #include "params/ring_params.h"
 #include "render/blend_modes.h"
+#include "render/coverage_ahead.h"
 #include "render/ring_coverage.h"
 #include "render/scatter_random.h"
 
@@ -212,9 +213,9 @@ void ComputeRow(const RingRenderInfo &info, int32_t y, const RingRowSpans &spans
     int32_t drawn = 0;
     for (int32_t s = 0; s < spans.count; ++s) {
         MoveNoiseTo(info, y, drawn, spans.begin[s]);
-        for (int32_t x = spans.begin[s]; x < spans.end[s]; ++x) {
-            *coverage++ = RingCoverage(info, x, y).f;
-        }
+        const auto reached = static_cast<uint32_t>(spans.end[s] - spans.begin[s]);
+        RingCoverageStretch(info, spans.begin[s], y, reached, coverage);
+        coverage += reached;
         drawn = spans.end[s];
     }
 }
@@ -279,9 +280,7 @@ void ShadeStreamedRow(const CacheJob &job, uint32_t y) noexcept {
         for (x = spans.begin[s]; x < spans.end[s];) {
             const int32_t stretch = spans.end[s] - x < CACHE_STRETCH ? spans.end[s] - x : CACHE_STRETCH;
             double coverage[CACHE_STRETCH];
-            for (int32_t i = 0; i < stretch; ++i) {
-                coverage[i] = RingCoverage(job.info, x + i, row).f;
-            }
+            RingCoverageStretch(job.info, x, row, static_cast<uint32_t>(stretch), coverage);
             const std::size_t at = static_cast<std::size_t>(x) * 4;
             BlendReached(job.info, coverage, nullptr, in + at, out + at, static_cast<std::size_t>(stretch));
             x += stretch;

@@ -173,3 +173,21 @@ void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_
 }
 
 #endif
+
+void RingCoverageStretch(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count,
+                         double *coverage) noexcept {
+    if (count != 0 && x == 0) {
+        *coverage++ = RingCoverage(info, x++, y).f;  // reseeds the row
+        --count;
+    }
+    uint32_t &state = CurrentRingThreadState().scatter_state;
+    for (uint32_t k = 0; k < count; k += RING_AHEAD_PIXELS) {
+        const uint32_t group = count - k < RING_AHEAD_PIXELS ? count - k : RING_AHEAD_PIXELS;
+        RingCoverageAhead(info, x + static_cast<int32_t>(k), y, state, group, coverage + k);
+        if (info.scatter > 0.0) {
+            for (uint32_t j = 0; j < group; ++j) {
+                ScatterNext(state);
+            }
+        }
+    }
+}

@@ -54,6 +54,13 @@ inline double RingNoiseFrom(const RingRenderInfo &info, uint32_t &state) noexcep
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
                        double *coverage) noexcept;
 
+// coverage[k] gets RingCoverage(info, x + k, y).f for k below count, any
+// count, the pixels drawing their generator values in turn from the
+// calling thread's generator, as RingCoverage would one pixel at a time;
+// column 0 reseeds it. x + count must not pass the 32-bit range.
+void RingCoverageStretch(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count,
+                         double *coverage) noexcept;
+
 // CorrectlyRoundedCos of each of RING_AHEAD_PIXELS arguments, by the path
 // the coverage ahead takes: the quick path for all at once, and the single
 // cosine for those it cannot decide.
