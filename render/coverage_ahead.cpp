@@ -116,7 +116,8 @@ void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *
         const Mask at_zero = Equal(f, Lanes(0.0));
         const Mask at_one = Equal(f, Lanes(1.0));
         const Mask inside = Less(f, Lanes(1.0)) & Greater(f, Lanes(0.0));
-        const Lanes smoothed = (1.0 - CosLanes(RING_PI * f, inside)) * 0.5;
+        // Where every lane is at an end, as on a plateau, no cosine is needed.
+        const Lanes smoothed = inside.Lanes() != 0 ? (1.0 - CosLanes(RING_PI * f, inside)) * 0.5 : f;
         f = Select(at_zero, Lanes(0.0), Select(at_one, Lanes(1.0), smoothed));
     }
 
