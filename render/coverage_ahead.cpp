@@ -9,9 +9,9 @@ namespace {
 
 using cosine_arithmetic::DoubleDoubleOf;
 
-// Two registers of pixels at a time: enough independent chains to keep the
-// processor busy while each waits, few enough that their values stay in
-// registers.
+// Four registers of two pixels each: enough independent chains to keep the
+// processor busy while each waits on the last step, and eight lanes, the
+// whole group of pixels worked out ahead, in one pass.
 constexpr int AHEAD_REGISTERS = 4;
 using Lanes = DoubleLanes<AHEAD_REGISTERS>;
 using Mask = LaneMask<AHEAD_REGISTERS>;

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Sets everything up, then runs the frame benchmark: 3840 x 2160 frames
-# through the built module and our host, with the copy floor and the plain
-# per-pixel yardstick in the same run, and ends with a summary table of the
-# targets as ratios. Arguments go to the benchmark, e.g.
+# through the built module and our host, with the copy floor, the bare
+# per-pixel call and the plain per-pixel yardstick in the same run, and ends
+# with a summary table of the targets as ratios. Arguments go to the
+# benchmark, e.g.
 #   bash scripts/bench.sh --benchmark_filter='threads:2'
 #   bash scripts/bench.sh --benchmark_format=json > bench.json
+#   bash scripts/bench.sh --benchmark_repetitions=6
+# With repetitions they run in random order, so that each frame's fastest
+# repetition and its yardstick's come from the whole run, not from two
+# stretches of a machine whose speed drifts.
 # TIDALHALO_BENCH_BASELINE=path/to/Kv_Tidalhalo.so also times every frame
 # through that module, right after the same frame of the built one, and the
 # summary compares the two. Where the Windows build holds frame_clock.exe,
@@ -13,7 +18,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh >&2
-build/native/bench/tidalhalo_bench "$@"
+build/native/bench/tidalhalo_bench --benchmark_enable_random_interleaving=true "$@"
 
 clock_native=build/native/bench/frame_clock
 clock_windows=build/windows/bench/frame_clock.exe
