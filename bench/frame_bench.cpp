@@ -130,21 +130,27 @@ void CopyFrames(benchmark::State &state, PixelDepth depth, unsigned threads) {
     Report(state, depth, heap_before);
 }
 
-// The host's iteration with a pixel function that only copies: what a
-// per-pixel call costs before the function does anything.
-void CallFrames(benchmark::State &state, unsigned threads) {
+// 8-bit frames through the host's iteration with pixel, one call per pixel.
+void IterateFrames(benchmark::State &state, PF_IteratePixel8Func pixel, void *refcon, unsigned threads) {
     tidalhalo::bench::ResetHeapPeak();
     const std::size_t heap_before = tidalhalo::bench::HeapBytesNow();
     const Image source = tidalhalo::bench::MakeSourceFrame(PixelDepth::Eight, BENCH_WIDTH, BENCH_HEIGHT);
     Image destination(PixelDepth::Eight, BENCH_WIDTH, BENCH_HEIGHT);
     const PF_LRect whole{0, 0, BENCH_WIDTH, BENCH_HEIGHT};
     for (auto _ : state) {
-        PF_IteratePixel8Func pixel = tidalhalo::bench::CopyPixel8;
-        benchmark::DoNotOptimize(pixel);
-        tidalhalo::sim::IteratePixels<PF_Pixel>(source.View(), destination.View(), whole, nullptr, pixel, threads);
+        // Hidden from the optimiser, so every pixel is a call through a pointer.
+        PF_IteratePixel8Func hidden = pixel;
+        benchmark::DoNotOptimize(hidden);
+        tidalhalo::sim::IteratePixels<PF_Pixel>(source.View(), destination.View(), whole, refcon, hidden, threads);
         benchmark::ClobberMemory();
     }
     Report(state, PixelDepth::Eight, heap_before);
+}
+
+// A pixel function that only copies: what a per-pixel call costs before the
+// function does anything.
+void CallFrames(benchmark::State &state, unsigned threads) {
+    IterateFrames(state, tidalhalo::bench::CopyPixel8, nullptr, threads);
 }
 
 void NaiveFrames(benchmark::State &state, Features features, unsigned threads) {
@@ -156,19 +162,7 @@ void NaiveFrames(benchmark::State &state, Features features, unsigned threads) {
     ring.inner_width = BENCH_RADIUS * features.expand / 100.0;
     ring.scatter = features.scatter * 1e-6;
     ring.smooth = features.smooth;
-    tidalhalo::bench::ResetHeapPeak();
-    const std::size_t heap_before = tidalhalo::bench::HeapBytesNow();
-    const Image source = tidalhalo::bench::MakeSourceFrame(PixelDepth::Eight, BENCH_WIDTH, BENCH_HEIGHT);
-    Image destination(PixelDepth::Eight, BENCH_WIDTH, BENCH_HEIGHT);
-    const PF_LRect whole{0, 0, BENCH_WIDTH, BENCH_HEIGHT};
-    for (auto _ : state) {
-        // Hidden from the optimiser, so every pixel is a call through a pointer.
-        PF_IteratePixel8Func pixel = tidalhalo::bench::NaiveRingPixel8;
-        benchmark::DoNotOptimize(pixel);
-        tidalhalo::sim::IteratePixels<PF_Pixel>(source.View(), destination.View(), whole, &ring, pixel, threads);
-        benchmark::ClobberMemory();
-    }
-    Report(state, PixelDepth::Eight, heap_before);
+    IterateFrames(state, tidalhalo::bench::NaiveRingPixel8, &ring, threads);
 }
 
 // The fastest repetition, the one least disturbed by other work on the machine.

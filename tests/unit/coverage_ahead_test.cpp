@@ -87,7 +87,8 @@ TEST(CoverageAhead, RunsOfEveryLengthEqualThePlainFormula) {
                         const auto x = static_cast<int32_t>(column);
                         const int64_t room = int64_t{LAST} - column + 1;
                         for (uint32_t count = 1; count <= RING_AHEAD_PIXELS && count <= room; ++count) {
-                            const uint32_t state = 0x9E3779B9u * static_cast<uint32_t>(x + y);
+                            const uint32_t seed = static_cast<uint32_t>(x) + static_cast<uint32_t>(y);
+                            const uint32_t state = 0x9E3779B9u * seed;
                             double coverage[RING_AHEAD_PIXELS];
                             RingCoverageAhead(info, x, y, state, count, coverage);
                             ScatterSeed(state);
