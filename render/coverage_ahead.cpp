@@ -15,7 +15,8 @@ using cosine_arithmetic::DoubleDoubleOf;
 constexpr int AHEAD_REGISTERS = 4;
 using Lanes = DoubleLanes<AHEAD_REGISTERS>;
 using Mask = LaneMask<AHEAD_REGISTERS>;
-constexpr int LANES = Lanes::COUNT;
+constexpr uint32_t LANES = Lanes::COUNT;
+static_assert(LANES == RING_AHEAD_PIXELS, "the pixels worked out ahead fill the lanes once");
 
 // Table entries, one per lane, field by field.
 struct CosTableEntryLanes {
@@ -24,7 +25,7 @@ struct CosTableEntryLanes {
 
 CosTableEntryLanes EntriesOf(const size_t *indices) noexcept {
     double fields[6][LANES];
-    for (int k = 0; k < LANES; ++k) {
+    for (uint32_t k = 0; k < LANES; ++k) {
         const CosTableEntry &entry = COS_TABLE[indices[k]];
         fields[0][k] = entry.cos_hi;
         fields[1][k] = entry.cos_lo;
@@ -48,7 +49,7 @@ Lanes CosLanes(Lanes x, Mask needed) noexcept {
     uint64_t bits[LANES];
     StoreBits(shifted, bits);
     size_t indices[LANES];
-    for (int k = 0; k < LANES; ++k) {
+    for (uint32_t k = 0; k < LANES; ++k) {
         // Out of range the index is meaningless; any entry will do.
         indices[k] = (in_range >> k & 1) != 0 ? static_cast<size_t>(bits[k] & 0xFFFFu) : 0;
     }
@@ -62,7 +63,7 @@ Lanes CosLanes(Lanes x, Mask needed) noexcept {
     double arguments[LANES];
     candidates.hi.Store(values);
     x.Store(arguments);
-    for (int k = 0; k < LANES; ++k) {
+    for (uint32_t k = 0; k < LANES; ++k) {
         if ((undecided >> k & 1) != 0) {
             values[k] = CorrectlyRoundedCos(arguments[k]);
         }
@@ -91,7 +92,7 @@ struct RowLanes {
 void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *coverage) noexcept {
     // Exact: integers far below 2^53, and no 32-bit sum that could overflow.
     double columns[LANES];
-    for (int k = 0; k < LANES; ++k) {
+    for (uint32_t k = 0; k < LANES; ++k) {
         columns[k] = static_cast<double>(x) + k;
     }
     const Lanes dx = Lanes::Of(columns) * row.x_scale - row.center_x;
@@ -128,33 +129,28 @@ void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *
 
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
                        double *coverage) noexcept {
-    // Whole groups of lanes; the lanes past count are worked out and dropped.
-    constexpr uint32_t GROUPS = (RING_AHEAD_PIXELS + LANES - 1) / LANES;
-    double noise[GROUPS * LANES] = {};
+    double noise[LANES] = {};
     if (info.scatter > 0.0) {
         for (uint32_t k = 0; k < count; ++k) {
             noise[k] = RingNoiseFrom(info, scatter_state);
         }
     }
     const RowLanes row(info, y);
-    uint32_t k = 0;
-    for (; k + LANES <= count; k += LANES) {
-        CoverageLanes(row, x + static_cast<int32_t>(k), noise + k, coverage + k);
+    if (count == LANES) {
+        CoverageLanes(row, x, noise, coverage);
+        return;
     }
-    if (k < count) {
-        double group[LANES];
-        CoverageLanes(row, x + static_cast<int32_t>(k), noise + k, group);
-        for (uint32_t j = 0; k + j < count; ++j) {
-            coverage[k + j] = group[j];
-        }
+    // The lanes past count are worked out and dropped.
+    double group[LANES];
+    CoverageLanes(row, x, noise, group);
+    for (uint32_t k = 0; k < count; ++k) {
+        coverage[k] = group[k];
     }
 }
 
 void RingCosAhead(const double *x, double *result) noexcept {
     const Mask every = Equal(Lanes(0.0), Lanes(0.0));
-    for (uint32_t k = 0; k < RING_AHEAD_PIXELS; k += LANES) {
-        CosLanes(Lanes::Of(x + k), every).Store(result + k);
-    }
+    CosLanes(Lanes::Of(x), every).Store(result);
 }
 
 #else
@@ -181,14 +177,12 @@ void RingCoverageStretch(const RingRenderInfo &info, int32_t x, int32_t y, uint3
         *coverage++ = RingCoverage(info, x++, y).f;  // reseeds the row
         --count;
     }
-    uint32_t &state = CurrentRingThreadState().scatter_state;
     for (uint32_t k = 0; k < count; k += RING_AHEAD_PIXELS) {
         const uint32_t group = count - k < RING_AHEAD_PIXELS ? count - k : RING_AHEAD_PIXELS;
-        RingCoverageAhead(info, x + static_cast<int32_t>(k), y, state, group, coverage + k);
+        RingCoverageAhead(info, x + static_cast<int32_t>(k), y, CurrentRingThreadState().scatter_state, group,
+                          coverage + k);
         if (info.scatter > 0.0) {
-            for (uint32_t j = 0; j < group; ++j) {
-                ScatterNext(state);
-            }
+            ScatterDiscard(static_cast<int32_t>(group));
         }
     }
 }

@@ -41,11 +41,6 @@ inline RingSample RingCoverageAt(const RingRenderInfo &info, double d2, double n
     return RingFinish(info, f);
 }
 
-// The noise of the next pixel, drawn from state.
-inline double RingNoiseFrom(const RingRenderInfo &info, uint32_t &state) noexcept {
-    return static_cast<double>((ScatterNext(state) % 512) - 256) * info.scatter;
-}
-
 // coverage[k] gets the coverage RingCoverage gives column x + k of row y
 // (its f; RingSampleAt adds the colour), for k below count (at most
 // RING_AHEAD_PIXELS), the pixels drawing their generator values in turn

@@ -170,10 +170,6 @@ PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pi
     return PF_Err_NONE;
 }
 
-// The full computation, right for any pixel; taken for the columns of a
-// row's span, which with a positive scale are exactly those the distance
-// check keeps. Out of line, so the common pixel (the next one of a row,
-// uncovered) runs without a stack frame; reached by a tail call.
 // Works out the coverage of the covered run's next pixels from column x on.
 [[gnu::noinline]] void FillCoverageAhead(const RingRenderInfo &info, RingThreadState &thread, int32_t x,
                                          int32_t y) noexcept {
@@ -186,6 +182,11 @@ PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pi
     cache.ahead_count = count;
 }
 
+// A pixel of a covered run: the columns of a row's span, which with a
+// positive scale are exactly those the distance check keeps. Its coverage
+// comes from the run's pixels worked out ahead. Out of line, so the common
+// pixel (the next one of a row, uncovered) runs without a stack frame;
+// reached by a tail call.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
 [[gnu::noinline]] PF_Err ShadeCovered(const RingRenderInfo &info, int32_t x, int32_t y, const Pixel &in,
                                       Pixel &out) noexcept {

@@ -49,12 +49,17 @@ inline void RingReseedRow(const RingRenderInfo &info, int32_t y) noexcept {
     ScatterDiscard(info.discard_count);
 }
 
+// The noise of the next pixel, drawn from state.
+inline double RingNoiseFrom(const RingRenderInfo &info, uint32_t &state) noexcept {
+    const int32_t noise = (ScatterNext(state) % 512) - 256;
+    return static_cast<double>(noise) * info.scatter;
+}
+
 inline double RingNoise(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {
     if (x == 0) {
         RingReseedRow(info, y);
     }
-    const int32_t noise = (ScatterNext() % 512) - 256;
-    return static_cast<double>(noise) * info.scatter;
+    return RingNoiseFrom(info, CurrentRingThreadState().scatter_state);
 }
 
 inline float RingMix(float color2, float color1, double f) noexcept {

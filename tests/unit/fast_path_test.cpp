@@ -16,6 +16,7 @@
 #include "render/thread_state.h"
 #include "render/ring_render_info.h"
 #include "render/scatter_random.h"
+#include "tests/unit/frame_shading.h"
 
 namespace {
 
@@ -116,23 +117,6 @@ std::vector<Pixel> SourceFrame(Picker &pick) {
     return pixels;
 }
 
-// Shades the frame row by row from x = 0, as the host's iteration does,
-// starting from the same generator state, with the destination prefilled
-// (unknown modes leave it as it was).
-template <typename Pixel, typename Shade>
-std::vector<Pixel> ShadeFrame(RingRenderInfo &info, const std::vector<Pixel> &source, Shade shade) {
-    std::vector<Pixel> out(source.size());
-    std::memset(out.data(), 0x5A, out.size() * sizeof(Pixel));
-    ScatterSeed(77);
-    for (int32_t y = 0; y < FRAME_HEIGHT; ++y) {
-        for (int32_t x = 0; x < FRAME_WIDTH; ++x) {
-            const size_t at = static_cast<size_t>(y * FRAME_WIDTH + x);
-            shade(&info, x, y, &source[at], &out[at]);
-        }
-    }
-    return out;
-}
-
 // Byte for byte, except that a NaN may come out with another sign or
 // payload: which of two NaN operands an operation passes on is the
 // compiler's choice of operand order, not part of the arithmetic.
@@ -155,8 +139,8 @@ bool SamePixel(const Pixel &a, const Pixel &b) {
 template <typename Pixel, typename Fast, typename Plain>
 void ExpectSameFrames(RingRenderInfo info, Picker &pick, Fast fast, Plain plain) {
     const std::vector<Pixel> source = SourceFrame<Pixel>(pick);
-    const std::vector<Pixel> expected = ShadeFrame(info, source, plain);
-    const std::vector<Pixel> shaded = ShadeFrame(info, source, fast);
+    const std::vector<Pixel> expected = ShadeFrame(info, source, FRAME_WIDTH, FRAME_HEIGHT, plain);
+    const std::vector<Pixel> shaded = ShadeFrame(info, source, FRAME_WIDTH, FRAME_HEIGHT, fast);
     for (size_t i = 0; i < source.size(); ++i) {
         ASSERT_TRUE(SamePixel(shaded[i], expected[i]))
             << "pixel (" << i % FRAME_WIDTH << ", " << i / FRAME_WIDTH << ") radius " << info.radius << " feather "

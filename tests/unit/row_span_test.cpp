@@ -19,6 +19,7 @@
 #include "render/ring_render_info.h"
 #include "render/scatter_random.h"
 #include "render/thread_state.h"
+#include "tests/unit/frame_shading.h"
 
 namespace {
 
@@ -152,28 +153,12 @@ std::vector<Pixel> SourceFrame() {
     return pixels;
 }
 
-// Row by row from column 0, as the host's iteration goes, from a known
-// generator state; the destination prefilled, since unknown modes leave it.
-template <typename Pixel, typename Shade>
-std::vector<Pixel> ShadeFrame(RingRenderInfo &info, const std::vector<Pixel> &source, Shade shade) {
-    std::vector<Pixel> out(source.size());
-    std::memset(out.data(), 0x5A, out.size() * sizeof(Pixel));
-    ScatterSeed(77);
-    for (int32_t y = 0; y < SPAN_HEIGHT; ++y) {
-        for (int32_t x = 0; x < SPAN_WIDTH; ++x) {
-            const auto at = static_cast<size_t>(y * SPAN_WIDTH + x);
-            shade(&info, x, y, &source[at], &out[at]);
-        }
-    }
-    return out;
-}
-
 template <typename Pixel, typename Fast, typename Plain>
 void ExpectSameFrame(RingRenderInfo info, const char *name, Fast fast, Plain plain) {
     const std::vector<Pixel> source = SourceFrame<Pixel>();
-    const std::vector<Pixel> expected = ShadeFrame(info, source, plain);
+    const std::vector<Pixel> expected = ShadeFrame(info, source, SPAN_WIDTH, SPAN_HEIGHT, plain);
     const uint32_t plain_state = CurrentRingThreadState().scatter_state;
-    const std::vector<Pixel> shaded = ShadeFrame(info, source, fast);
+    const std::vector<Pixel> shaded = ShadeFrame(info, source, SPAN_WIDTH, SPAN_HEIGHT, fast);
     EXPECT_EQ(CurrentRingThreadState().scatter_state, plain_state) << name << ", mode " << info.blend_mode;
     for (size_t i = 0; i < source.size(); ++i) {
         ASSERT_EQ(std::memcmp(&shaded[i], &expected[i], sizeof(Pixel)), 0)
@@ -290,15 +275,17 @@ TEST(RowSpan, TwoRecordsShadedAtOnceGiveTheirOwnFrames) {
     const std::vector<PF_Pixel> source = SourceFrame<PF_Pixel>();
     RingRenderInfo alone_first = EdgeRecord(first_case, BLEND_NORMAL, 1);
     RingRenderInfo alone_second = EdgeRecord(second_case, BLEND_NORMAL, 1);
-    const std::vector<PF_Pixel> expected_first = ShadeFrame(alone_first, source, ReferenceShadePixel8);
-    const std::vector<PF_Pixel> expected_second = ShadeFrame(alone_second, source, ReferenceShadePixel8);
+    const std::vector<PF_Pixel> expected_first =
+        ShadeFrame(alone_first, source, SPAN_WIDTH, SPAN_HEIGHT, ReferenceShadePixel8);
+    const std::vector<PF_Pixel> expected_second =
+        ShadeFrame(alone_second, source, SPAN_WIDTH, SPAN_HEIGHT, ReferenceShadePixel8);
 
     constexpr int FRAMES = 40;
     const auto render = [&source](const EdgeCase &c, const std::vector<PF_Pixel> &expected, int *mismatches) {
         RingRenderInfo info = EdgeRecord(c, BLEND_NORMAL, 1);
         for (int frame = 0; frame < FRAMES; ++frame) {
             BeginRingFrame(info);
-            const std::vector<PF_Pixel> shaded = ShadeFrame(info, source, ShadePixel8);
+            const std::vector<PF_Pixel> shaded = ShadeFrame(info, source, SPAN_WIDTH, SPAN_HEIGHT, ShadePixel8);
             if (std::memcmp(shaded.data(), expected.data(), shaded.size() * sizeof(PF_Pixel)) != 0) {
                 ++*mismatches;
             }
