@@ -1,0 +1,17 @@
+# Puts the page's style, the WebAssembly module's script (the module inside
+# it) and the page's script into page.html, so the page is one file.
+foreach(part page.html page.css page.js)
+  file(READ ${PAGE_DIR}/${part} ${part})
+endforeach()
+file(READ ${WASM_SCRIPT} wasm)
+foreach(script wasm page.js)
+  string(FIND "${${script}}" "</script" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "${script} holds </script and cannot be put inside the page")
+  endif()
+endforeach()
+set(page "${page.html}")
+string(REPLACE "/*STYLE*/" "${page.css}" page "${page}")
+string(REPLACE "/*WASM*/" "${wasm}" page "${page}")
+string(REPLACE "/*PAGE*/" "${page.js}" page "${page}")
+file(WRITE ${OUTPUT} "${page}")
