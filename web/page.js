@@ -205,40 +205,48 @@
 
   // frei0r takes fractions of the frame; of the doubles near value / scale,
   // the one whose product with scale is value exactly, so that the filter
-  // computes the same number the tool is given.
+  // computes the same number the tool is given. Some values have none.
   function fraction(value, scale) {
     const first = value / scale;
     const buffer = new DataView(new ArrayBuffer(8));
     buffer.setFloat64(0, first);
     const bits = buffer.getBigUint64(0);
     for (const step of [0n, 1n, -1n, 2n, -2n, 3n, -3n]) {
-      if (first === 0 || bits + step < 0n) continue;
+      if (bits + step < 0n) continue;
       buffer.setBigUint64(0, bits + step);
       const candidate = buffer.getFloat64(0);
-      if (candidate * scale === value) return candidate;
+      if (candidate * scale === value) return { value: candidate, exact: true };
     }
-    return first;
+    return { value: first, exact: false };
   }
 
   function frei0rValues(values) {
     const width = picture.width;
     const height = picture.height;
-    const held = [];
-    const within = (name, value) => {
-      const kept = clamp(value, 0, 1);
-      if (kept !== value) held.push(name);
+    const held = new Set();
+    const inexact = new Set();
+    // The centre is rounded to 1/65536 pixel on the way, so it needs no exact product.
+    const within = (name, part, exactness) => {
+      if (exactness && !part.exact) inexact.add(name);
+      const kept = clamp(part.value, 0, 1);
+      if (kept !== part.value) held.add(name);
       return formatNumber(kept);
     };
-    return {
-      held,
-      center_x: within('center', fraction(values.center[0], width)),
-      center_y: within('center', fraction(values.center[1], height)),
-      radius: within('radius', fraction(values.radius, width)),
-      feather: within('feather', fraction(values.feather, width)),
-      expand: formatNumber(fraction(values.expand, 100)),
-      opacity: formatNumber(fraction(values.opacity, 100)),
+    const percent = (name) => {
+      const part = fraction(values[name], 100);
+      if (!part.exact) inexact.add(name);
+      return formatNumber(part.value);
+    };
+    const result = {
+      center_x: within('center', fraction(values.center[0], width), false),
+      center_y: within('center', fraction(values.center[1], height), false),
+      radius: within('radius', fraction(values.radius, width), true),
+      feather: within('feather', fraction(values.feather, width), true),
+      expand: percent('expand'),
+      opacity: percent('opacity'),
       scatter: formatNumber(values.scatter / 512),
     };
+    return { ...result, held: [...held], inexact: [...inexact] };
   }
 
   function channels(color) {
@@ -281,9 +289,17 @@
       ` ! frei0r-filter-tidalhalo ${named.replace(/_/g, '-')} ${gstColor('color1', v.color1)}` +
       ` ${gstColor('color2', v.color2)} smooth=${v.smooth} blend=${v.blend}` +
       ' ! videoconvert ! pngenc ! filesink location=ring.png';
-    $('frei0r-note').textContent = f.held.length === 0 ? '' :
-      `frei0r takes values within the frame: the ${[...new Set(f.held)].join(' and ')} ` +
-      'in these three commands is held at its edge, so they draw a different ring from the page.';
+    const notes = [];
+    if (f.held.length !== 0) {
+      notes.push(`frei0r takes values within the frame: the ${f.held.join(' and ')} in these three commands ` +
+                 'is held at its edge, so they draw a different ring from the page.');
+    }
+    if (f.inexact.length !== 0) {
+      notes.push(`No fraction of the frame gives the ${f.inexact.join(' and ')} exactly, so these three ` +
+                 'commands may differ from the page in a few pixels.');
+    }
+    $('frei0r-note').textContent = notes.join(' ');
+    $('card-note').hidden = picture.name !== null;
 
     const rgbUnit = (color) => channels(color).map(unitChannel).join(', ');
     $('panel-ofx').textContent = [
@@ -404,6 +420,7 @@
     $('actual').addEventListener('click', () => setZoom('actual'));
     $('card').addEventListener('click', () => useTestCard());
     $('download').addEventListener('click', () => download());
+    $('download-card').addEventListener('click', () => downloadCard());
     $('file').addEventListener('change', (event) => {
       const file = event.target.files[0];
       event.target.value = '';
@@ -746,18 +763,34 @@
                      ...chunk('IEND', new Uint8Array(0))], { type: 'image/png' });
   }
 
-  async function download() {
-    if (!drawnFull) draw(true);
-    const bytes = new Uint8Array(wasm.HEAPU8.buffer, picture.output, picture.width * picture.height * 4).slice();
-    const blob = await encodePng(bytes, picture.width, picture.height);
+  async function save(rgba, width, height, name) {
+    const blob = await encodePng(rgba, width, height);
     const link = document.createElement('a');
     link.href = URL.createObjectURL(blob);
-    const stem = picture.name === null ? 'test_card' : picture.name.replace(/\.[^.]*$/, '');
-    link.download = `${stem}_ring.png`;
+    link.download = name;
     document.body.append(link);
     link.click();
     link.remove();
     setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+  }
+
+  async function download() {
+    if (!drawnFull) draw(true);
+    const bytes = new Uint8Array(wasm.HEAPU8.buffer, picture.output, picture.width * picture.height * 4).slice();
+    const stem = picture.name === null ? 'test_card' : picture.name.replace(/\.[^.]*$/, '');
+    await save(bytes, picture.width, picture.height, `${stem}_ring.png`);
+  }
+
+  // The test card itself, for the frei0r commands to read: the tool cannot
+  // write it unchanged, as every blend at opacity 0 still rounds its alpha.
+  async function downloadCard() {
+    const width = wasm._web_test_card_width();
+    const height = wasm._web_test_card_height();
+    const address = wasm._malloc(width * height * 4);
+    wasm._web_test_card(address);
+    const bytes = new Uint8Array(wasm.HEAPU8.buffer, address, width * height * 4).slice();
+    wasm._free(address);
+    await save(bytes, width, height, 'test_card.png');
   }
 
   // ---- start ----
