@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: set up, build the native and the Windows module, and render
-# the test card with the ring; the OpenFX bundle for both platforms.
+# the test card with the ring; the OpenFX bundle for both platforms; the
+# page that draws the ring in a browser (built with the native tree).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -20,3 +21,4 @@ echo "main: Windows module: $aex"
 echo "main: frei0r filter: $PWD/build/native/frei0r/tidalhalo.so"
 echo "main: OpenFX bundle (Linux): $PWD/build/native/Kv_Tidalhalo.ofx.bundle"
 echo "main: OpenFX bundle (Windows): $PWD/build/windows/Kv_Tidalhalo.ofx.bundle"
+echo "main: the page (open it in a browser): $PWD/build/web/index.html"

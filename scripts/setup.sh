@@ -16,7 +16,13 @@ packages=(
   frei0r-plugins-dev ffmpeg melt
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   libmpfr-dev
+  emscripten chromium
 )
+# The page's browser tests run with node and npm; a node that comes with its
+# own npm needs no Debian npm.
+if ! command -v npm >/dev/null; then
+  packages+=(nodejs npm)
+fi
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -7,4 +7,4 @@ cd "$(dirname "$0")"
 if [ ! -f node_modules/.package-lock.json ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
   PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 fi
-exec node --test --test-concurrency=1 page_test.mjs
+exec node --test page_test.mjs
