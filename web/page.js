@@ -37,7 +37,6 @@
   let centerGiven = false;
   let zoom = 'fit';
   let dragging = null;
-  let drawPending = false;
   let drawnFull = false;
   let lastQueryWrite = 0;
   let queryTimer = 0;
@@ -580,13 +579,142 @@
     wasm._free(values);
   }
 
+  // ---- shading on several threads ----
+
+  // Workers, each with its own module and a copy of the picture, shade
+  // stripes of rows while this thread shades its own; the stripes are dealt
+  // out in turn so that each thread gets a share of the ring. A stripe gets
+  // the same bytes as those rows of the whole frame.
+  const STRIPE_ROWS = 8;
+  const WORKER_PIXEL_LIMIT = 4096 * 4096;
+  let workers = [];
+
+  // Runs inside each worker, after the module's script.
+  function workerMain() {
+    let module = null;
+    let input = 0;
+    let output = 0;
+    let width = 0;
+    const ready = TidalhaloWasm().then((loaded) => { module = loaded; });
+    self.onmessage = async ({ data }) => {
+      await ready;
+      if (data.kind === 'picture') {
+        if (input) {
+          module._free(input);
+          module._free(output);
+        }
+        input = module._malloc(data.pixels.byteLength);
+        output = module._malloc(data.pixels.byteLength);
+        module.HEAPU8.set(new Uint8Array(data.pixels), input);
+        width = data.width;
+        return;
+      }
+      const row = width * 4;
+      const values = module._malloc(11 * 8);
+      module.HEAPF64.set(data.values, values / 8);
+      let rows = 0;
+      for (const [first, count] of data.stripes) {
+        module._web_shade_rows(values, width, first, count, input + first * row, output + first * row);
+        rows += count;
+      }
+      module._free(values);
+      const stripes = new Uint8Array(rows * row);
+      let at = 0;
+      for (const [first, count] of data.stripes) {
+        stripes.set(module.HEAPU8.subarray(output + first * row, output + (first + count) * row), at);
+        at += count * row;
+      }
+      self.postMessage(stripes.buffer, [stripes.buffer]);
+    };
+  }
+
+  function startWorkers() {
+    const count = Math.min(3, (navigator.hardwareConcurrency || 1) - 1);
+    if (count < 1) return;
+    const script = $('wasm-script').textContent + '\n(' + workerMain.toString() + ')();\n';
+    const url = URL.createObjectURL(new Blob([script], { type: 'text/javascript' }));
+    try {
+      for (let i = 0; i < count; ++i) {
+        const worker = new Worker(url);
+        // Each worker answers its requests in order.
+        worker.waiting = [];
+        worker.onmessage = ({ data }) => worker.waiting.shift().resolve(data);
+        worker.onerror = (event) => {
+          event.preventDefault();
+          for (const request of worker.waiting.splice(0)) request.reject(new Error('a worker failed'));
+          stopWorkers();
+        };
+        workers.push(worker);
+      }
+    } catch {
+      stopWorkers();
+    }
+  }
+
+  function stopWorkers() {
+    for (const worker of workers) worker.terminate();
+    workers = [];
+  }
+
+  function ask(worker, message) {
+    return new Promise((resolve, reject) => {
+      worker.waiting.push({ resolve, reject });
+      worker.postMessage(message);
+    });
+  }
+
+  function giveWorkersPicture() {
+    if (picture.width * picture.height > WORKER_PIXEL_LIMIT) return;
+    const bytes = wasm.HEAPU8.subarray(picture.input, picture.input + picture.width * picture.height * 4);
+    for (const worker of workers) {
+      const copy = bytes.slice();
+      worker.postMessage({ kind: 'picture', width: picture.width, pixels: copy.buffer }, [copy.buffer]);
+    }
+  }
+
+  async function shadeFull() {
+    const { width, height } = picture;
+    if (workers.length === 0 || width * height > WORKER_PIXEL_LIMIT) {
+      shade(width, height, picture.input, picture.output, 1);
+      return;
+    }
+    const shares = Array.from({ length: workers.length + 1 }, () => []);
+    for (let first = 0, k = 0; first < height; first += STRIPE_ROWS, ++k) {
+      shares[k % shares.length].push([first, Math.min(STRIPE_ROWS, height - first)]);
+    }
+    const values = valuesArray();
+    const replies = workers.map((worker, i) => ask(worker, { kind: 'shade', values, stripes: shares[i + 1] }));
+    const row = width * 4;
+    const address = wasm._malloc(11 * 8);
+    wasm.HEAPF64.set(values, address / 8);
+    for (const [first, count] of shares[0]) {
+      wasm._web_shade_rows(address, width, first, count, picture.input + first * row, picture.output + first * row);
+    }
+    wasm._free(address);
+    let answers;
+    try {
+      answers = await Promise.all(replies);
+    } catch {
+      shade(width, height, picture.input, picture.output, 1);
+      return;
+    }
+    answers.forEach((answer, i) => {
+      const stripes = new Uint8Array(answer);
+      let at = 0;
+      for (const [first, count] of shares[i + 1]) {
+        wasm.HEAPU8.set(stripes.subarray(at, at + count * row), picture.output + first * row);
+        at += count * row;
+      }
+    });
+  }
+
   // Shades the whole picture, or a reduced copy while a large one is dragged,
   // and shows it; returns the milliseconds it took.
-  function draw(full) {
+  async function drawNow(full) {
     const start = performance.now();
     const pixels = picture.width * picture.height;
     if (full || pixels <= PREVIEW_PIXELS) {
-      shade(picture.width, picture.height, picture.input, picture.output, 1);
+      await shadeFull();
       const bytes = new Uint8ClampedArray(wasm.HEAPU8.buffer, picture.output, pixels * 4);
       context.putImageData(new ImageData(bytes, picture.width, picture.height), 0, 0);
       drawnFull = true;
@@ -608,19 +736,31 @@
     return elapsed;
   }
 
-  function scheduleDraw(full) {
-    if (full) {
-      drawPending = false;
-      draw(true);
-      return;
+  // One draw at a time, each with the state as it is when it starts.
+  let drawQueue = Promise.resolve();
+  function draw(full) {
+    const run = drawQueue.then(() => drawNow(full));
+    drawQueue = run.catch(() => {});
+    return run;
+  }
+
+  // Redraws at the pointer's pace: while one draw runs, later changes make
+  // one more, not one each.
+  let wanted = null;
+  let drawing = false;
+  async function scheduleDraw(full) {
+    wanted = wanted === true || full;
+    if (drawing) return;
+    drawing = true;
+    try {
+      while (wanted !== null) {
+        const whole = wanted || dragging === null;
+        wanted = null;
+        await draw(whole);
+      }
+    } finally {
+      drawing = false;
     }
-    if (drawPending) return;
-    drawPending = true;
-    requestAnimationFrame(() => {
-      if (!drawPending) return;
-      drawPending = false;
-      draw(dragging === null);
-    });
   }
 
   // Takes width x height RGBA pixels as the picture: fill writes them at the
@@ -635,6 +775,7 @@
     fill(picture.input);
     picture.width = width;
     picture.height = height;
+    giveWorkersPicture();
     picture.name = name;
     canvas.width = width;
     canvas.height = height;
@@ -775,7 +916,7 @@
   }
 
   async function download() {
-    if (!drawnFull) draw(true);
+    await draw(true);
     const bytes = new Uint8Array(wasm.HEAPU8.buffer, picture.output, picture.width * picture.height * 4).slice();
     const stem = picture.name === null ? 'test_card' : picture.name.replace(/\.[^.]*$/, '');
     await save(bytes, picture.width, picture.height, `${stem}_ring.png`);
@@ -797,6 +938,7 @@
 
   async function start() {
     wasm = await TidalhaloWasm();
+    startWorkers();
     bindControls();
     bindDrag();
     picture.width = wasm._web_test_card_width();

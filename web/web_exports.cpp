@@ -42,6 +42,19 @@ EMSCRIPTEN_KEEPALIVE void web_shade(const double *values, uint32_t downsample, u
     ShadeWebFrame(info, width, height, in, out);
 }
 
+// Rows first_row .. first_row + row_count - 1 of a full-size picture width
+// pixels wide, in and out pointing at the first of them: the same bytes as
+// those rows of the whole frame, so that bands can be shaded apart.
+EMSCRIPTEN_KEEPALIVE void web_shade_rows(const double *values, uint32_t width, uint32_t first_row,
+                                         uint32_t row_count, const uint8_t *in, uint8_t *out) noexcept {
+    double copy[WEB_VALUE_COUNT];
+    for (int i = 0; i < WEB_VALUE_COUNT; ++i) {
+        copy[i] = values[i];
+    }
+    const RingRenderInfo info = WebRenderInfo(copy, 1, static_cast<int32_t>(first_row));
+    ShadeWebFrame(info, width, row_count, in, out);
+}
+
 // numbers: WEB_RECORD_NUMBERS numbers, as WebRecordFromNumbers reads them.
 EMSCRIPTEN_KEEPALIVE void web_shade_record(const double *numbers, uint32_t width, uint32_t height,
                                            const uint8_t *in, uint8_t *out) noexcept {

@@ -50,7 +50,8 @@ RingRenderInfo CompleteRecord(const RingParamValues &values, const RingFrameScal
 
 }  // namespace
 
-RingRenderInfo WebRenderInfo(const double (&values)[WEB_VALUE_COUNT], uint32_t downsample) noexcept {
+RingRenderInfo WebRenderInfo(const double (&values)[WEB_VALUE_COUNT], uint32_t downsample,
+                             int32_t first_row) noexcept {
     const PF_RationalScale one{1, 1};
     const PF_RationalScale reduced{1, downsample == 0 ? 1u : downsample};
     RingParamValues ring{};
@@ -69,7 +70,7 @@ RingRenderInfo WebRenderInfo(const double (&values)[WEB_VALUE_COUNT], uint32_t d
     ring.color2 = FloatColor(values[WEB_COLOR2]);
     ring.smooth = HeldInt32(values[WEB_SMOOTH]);
     ring.blend_mode = HeldInt32(values[WEB_BLEND]);
-    return CompleteRecord(ring, RingFrameScales{one, reduced, reduced}, 0, 0);
+    return CompleteRecord(ring, RingFrameScales{one, reduced, reduced}, 0, first_row);
 }
 
 RingRenderInfo WebRecordFromNumbers(const double (&numbers)[WEB_RECORD_NUMBERS]) noexcept {

@@ -27,8 +27,11 @@ enum WebValueIndex : int {
 // The record for a picture shaded at 1/downsample of its full size in both
 // directions, as our host hands the values over: the centre scaled and
 // rounded to 16.16 fixed point, each colour's channels divided by 255 in
-// single precision, the sliders as they stand.
-RingRenderInfo WebRenderInfo(const double (&values)[WEB_VALUE_COUNT], uint32_t downsample) noexcept;
+// single precision, the sliders as they stand. With first_row above 0 it is
+// the record for a buffer of the picture's rows from first_row on, which
+// then gets the same bytes as those rows of the whole picture.
+RingRenderInfo WebRenderInfo(const double (&values)[WEB_VALUE_COUNT], uint32_t downsample,
+                             int32_t first_row = 0) noexcept;
 
 // Any record the pre-render and render can make, from 25 numbers: the
 // centre's two 16.16 fixed-point values, radius, feather, expand, opacity,

@@ -103,3 +103,33 @@ test('the test card and a default ring over it are the native bytes', () => {
                                            maxBuffer: 1 << 28 });
   assert.ok(shadeInWasm(numbers, width, height, made).equals(expected.stdout), 'the ring over the card differs');
 });
+
+test('stripes of rows shaded apart are the rows of the whole frame', () => {
+  const random = generator(7);
+  const width = 160;
+  const height = 90;
+  const bytes = width * height * 4;
+  const picture = wasm._malloc(bytes);
+  const whole = wasm._malloc(bytes);
+  const striped = wasm._malloc(bytes);
+  const values = wasm._malloc(11 * 8);
+  for (let k = 0; k < bytes; ++k) wasm.HEAPU8[picture + k] = random.whole(0, 255);
+  for (let round = 0; round < 40; ++round) {
+    // center x, y, radius, feather, expand, opacity, scatter, colours, smooth, blend
+    wasm.HEAPF64.set([random.between(-20, 180), random.between(-20, 110), random.between(0, 80),
+                      random.pick(0, random.between(0, 30)), random.between(0, 100), random.between(0, 100),
+                      random.pick(0, random.between(0, 512)), random.whole(0, 0xffffff), random.whole(0, 0xffffff),
+                      random.whole(0, 1), random.whole(1, 5)], values / 8);
+    wasm._web_shade(values, 1, width, height, picture, whole);
+    for (let first = 0; first < height;) {
+      const count = Math.min(height - first, random.whole(1, 12));
+      const offset = first * width * 4;
+      wasm._web_shade_rows(values, width, first, count, picture + offset, striped + offset);
+      first += count;
+    }
+    const a = wasm.HEAPU8.subarray(whole, whole + bytes);
+    const b = wasm.HEAPU8.subarray(striped, striped + bytes);
+    assert.ok(Buffer.from(a).equals(Buffer.from(b)), `round ${round}`);
+  }
+  [picture, whole, striped, values].forEach((address) => wasm._free(address));
+});
