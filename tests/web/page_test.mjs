@@ -270,6 +270,32 @@ test('a picture opened from disk is shaded as the tool shades it', async () => {
   await context.close();
 });
 
+test('a picture above 1920 x 1080 is drawn reduced while dragging and in full on release', async () => {
+  const dir = folder('large');
+  const picture = path.join(dir, 'large.png');
+  writePng(picture, 2880, 1620, (x, y) => [(x >> 3) & 255, (y >> 3) & 255, 128]);
+  const { page, context, problems } = await openPage('?blend=normal&radius=300&feather=80');
+  await page.setInputFiles('#file', picture);
+  await page.waitForFunction(() => document.getElementById('size').textContent.includes('2880 × 1620'));
+  const box = await page.locator('#overlay').boundingBox();
+  const before = (await page.evaluate(() => window.tidalhalo.timings())).length;
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.down();
+  await page.mouse.move(box.x + box.width / 4, box.y + box.height / 3, { steps: 10 });
+  await page.mouse.up();
+  await page.waitForFunction((count) => {
+    const all = window.tidalhalo.timings();
+    return all.length > count && all[all.length - 1].full;
+  }, before);
+  const drawn = (await page.evaluate(() => window.tidalhalo.timings())).slice(before);
+  assert.ok(drawn.some((entry) => !entry.full), 'no reduced redraw while dragging');
+  assert.match(await page.textContent('#command-tool'), /^tidalhalo render large\.png /);
+  const frame = await downloadFrame(page, dir);
+  assertSamePixels(frame, await runShownTool(page, dir), 'large picture');
+  assert.deepEqual(problems, []);
+  await context.close();
+});
+
 test('bad input gives a message and the page goes on with the last good state', async () => {
   const dir = folder('bad');
   const query = '?radius=20000&feather=abc&expand=150%25&color1=%2312&blend=foo&center=1,2,3&smooth=2&glow=1' +
