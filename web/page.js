@@ -93,13 +93,6 @@
     }));
   }
 
-  function clearQueryMessages() {
-    for (const topic of [...messages.keys()]) {
-      if (topic.startsWith('query')) messages.delete(topic);
-    }
-    showMessage('', null);
-  }
-
   // Reads the options from the address; a value that is malformed keeps the
   // last good one and one out of range is held at the range's end, each with
   // a message.
@@ -582,9 +575,9 @@
   // ---- shading on several threads ----
 
   // Workers, each with its own module and a copy of the picture, shade
-  // stripes of rows while this thread shades its own; the stripes are dealt
-  // out in turn so that each thread gets a share of the ring. A stripe gets
-  // the same bytes as those rows of the whole frame.
+  // stripes of rows while this thread shades its own; the stripes are
+  // spread over the picture so that each thread gets a share of the ring. A
+  // stripe gets the same bytes as those rows of the whole frame.
   const STRIPE_ROWS = 8;
   const WORKER_PIXEL_LIMIT = 4096 * 4096;
   let workers = [];
@@ -672,18 +665,50 @@
     }
   }
 
+  // Each thread's rows a millisecond on the frames so far; the stripes are
+  // dealt out in proportion, so that a worker kept from its core by other
+  // work gets fewer and this thread does not wait on it. Every worker keeps
+  // a small share, which keeps its rate measured.
+  let rowRates = [];
+  const LEAST_SHARE = 0.05;
+
+  function dealStripes(height) {
+    const count = workers.length + 1;
+    if (rowRates.length !== count) rowRates = new Array(count).fill(1);
+    const total = rowRates.reduce((sum, rate) => sum + rate, 0);
+    const weights = rowRates.map((rate, i) => (i === 0 ? rate : Math.max(rate, total * LEAST_SHARE)));
+    const shares = Array.from({ length: count }, () => []);
+    const dealt = new Array(count).fill(0);
+    for (let first = 0; first < height; first += STRIPE_ROWS) {
+      let next = 0;
+      for (let i = 1; i < count; ++i) {
+        if ((dealt[i] + 1) / weights[i] < (dealt[next] + 1) / weights[next]) next = i;
+      }
+      shares[next].push([first, Math.min(STRIPE_ROWS, height - first)]);
+      ++dealt[next];
+    }
+    return shares;
+  }
+
+  function noteRate(thread, rows, ms) {
+    if (rows > 0 && ms > 0) rowRates[thread] = (rowRates[thread] + rows / ms) / 2;
+  }
+
   async function shadeFull() {
     const { width, height } = picture;
     if (workers.length === 0 || width * height > WORKER_PIXEL_LIMIT) {
       shade(width, height, picture.input, picture.output, 1);
       return;
     }
-    const shares = Array.from({ length: workers.length + 1 }, () => []);
-    for (let first = 0, k = 0; first < height; first += STRIPE_ROWS, ++k) {
-      shares[k % shares.length].push([first, Math.min(STRIPE_ROWS, height - first)]);
-    }
+    const shares = dealStripes(height);
+    const rowsOf = (share) => share.reduce((sum, [, count]) => sum + count, 0);
     const values = valuesArray();
-    const replies = workers.map((worker, i) => ask(worker, { kind: 'shade', values, stripes: shares[i + 1] }));
+    const start = performance.now();
+    const replies = workers.map((worker, i) =>
+      ask(worker, { kind: 'shade', values, stripes: shares[i + 1] }).then((answer) => {
+        noteRate(i + 1, rowsOf(shares[i + 1]), performance.now() - start);
+        return answer;
+      }));
     const row = width * 4;
     const address = wasm._malloc(11 * 8);
     wasm.HEAPF64.set(values, address / 8);
@@ -691,6 +716,7 @@
       wasm._web_shade_rows(address, width, first, count, picture.input + first * row, picture.output + first * row);
     }
     wasm._free(address);
+    noteRate(0, rowsOf(shares[0]), performance.now() - start);
     let answers;
     try {
       answers = await Promise.all(replies);
