@@ -241,6 +241,15 @@
     return { ...result, held: [...held], inexact: [...inexact] };
   }
 
+  const isJpeg = (name) => /\.jpe?g$/i.test(name);
+
+  // The file the commands read: the test card and a JPEG's decoded pixels
+  // as the page saves them, any other picture as it was opened.
+  function sourceName() {
+    if (picture.name === null) return 'test_card.png';
+    return isJpeg(picture.name) ? picture.name.replace(/\.jpe?g$/i, '.png') : picture.name;
+  }
+
   function channels(color) {
     const rgb = parseInt(color.slice(1), 16);
     return [(rgb >> 16) & 255, (rgb >> 8) & 255, rgb & 255];
@@ -250,8 +259,8 @@
 
   function updateCommands() {
     const v = state;
-    const input = picture.name === null ? '' : ' ' + shellQuote(picture.name);
-    const source = picture.name === null ? 'test_card.png' : shellQuote(picture.name);
+    const input = picture.name === null ? '' : ' ' + shellQuote(sourceName());
+    const source = shellQuote(sourceName());
     const center = v.center.map(formatNumber).join(',');
     $('command-tool').textContent =
       `tidalhalo render${input} --depth 8 --center ${center} --radius ${formatNumber(v.radius)}` +
@@ -275,9 +284,8 @@
       ' -consumer avformat:ring_%d.png vcodec=png pix_fmt=rgba';
     const gstColor = (name, color) =>
       channels(color).map((c, i) => `${name}-${'rgb'[i]}=${unitChannel(c)}`).join(' ');
-    const decoder = picture.name !== null && /\.jpe?g$/i.test(picture.name) ? 'jpegdec' : 'pngdec';
     $('command-gst').textContent =
-      `gst-launch-1.0 filesrc location=${source} ! ${decoder} ! videoconvert ! video/x-raw,format=RGBA` +
+      `gst-launch-1.0 filesrc location=${source} ! pngdec ! videoconvert ! video/x-raw,format=RGBA` +
       ` ! frei0r-filter-tidalhalo ${named.replace(/_/g, '-')} ${gstColor('color1', v.color1)}` +
       ` ${gstColor('color2', v.color2)} smooth=${v.smooth} blend=${v.blend}` +
       ' ! videoconvert ! pngenc ! filesink location=ring.png';
@@ -291,7 +299,12 @@
                  'commands may differ from the page in a few pixels.');
     }
     $('frei0r-note').textContent = notes.join(' ');
-    $('card-note').hidden = picture.name !== null;
+    const saved = picture.name === null || isJpeg(picture.name);
+    $('card-note').hidden = !saved;
+    $('card-note-text').textContent = picture.name === null
+      ? 'These commands read the test card from the file below.'
+      : 'The tool reads PNG, not JPEG: these commands read the picture as the page decoded it, from the file below.';
+    $('download-card').textContent = `Save ${sourceName()}`;
 
     const rgbUnit = (color) => channels(color).map(unitChannel).join(', ');
     $('panel-ofx').textContent = [
@@ -412,7 +425,7 @@
     $('actual').addEventListener('click', () => setZoom('actual'));
     $('card').addEventListener('click', () => useTestCard());
     $('download').addEventListener('click', () => download());
-    $('download-card').addEventListener('click', () => downloadCard());
+    $('download-card').addEventListener('click', () => downloadSource());
     $('file').addEventListener('change', (event) => {
       const file = event.target.files[0];
       event.target.value = '';
@@ -948,16 +961,12 @@
     await save(bytes, picture.width, picture.height, `${stem}_ring.png`);
   }
 
-  // The test card itself, for the frei0r commands to read: the tool cannot
-  // write it unchanged, as every blend at opacity 0 still rounds its alpha.
-  async function downloadCard() {
-    const width = wasm._web_test_card_width();
-    const height = wasm._web_test_card_height();
-    const address = wasm._malloc(width * height * 4);
-    wasm._web_test_card(address);
-    const bytes = new Uint8Array(wasm.HEAPU8.buffer, address, width * height * 4).slice();
-    wasm._free(address);
-    await save(bytes, width, height, 'test_card.png');
+  // The picture itself, for the commands to read: the tool cannot write the
+  // test card unchanged, as every blend at opacity 0 still rounds its alpha,
+  // and it reads no JPEG.
+  async function downloadSource() {
+    const bytes = new Uint8Array(wasm.HEAPU8.buffer, picture.input, picture.width * picture.height * 4).slice();
+    await save(bytes, picture.width, picture.height, sourceName());
   }
 
   // ---- start ----

@@ -270,6 +270,24 @@ test('a picture opened from disk is shaded as the tool shades it', async () => {
   await context.close();
 });
 
+test('a JPEG is shaded as the tool shades the pixels the page saves from it', async () => {
+  const dir = folder('jpeg');
+  run('ffmpeg', ['-nostdin', '-v', 'error', '-f', 'lavfi', '-i', 'testsrc2=size=480x270', '-frames:v', '1',
+                 'shot.jpg'], dir);
+  const { page, context, problems } = await openPage('?blend=normal&center=200,100&radius=90&feather=30');
+  await page.setInputFiles('#file', path.join(dir, 'shot.jpg'));
+  await page.waitForFunction(() => document.getElementById('size').textContent.includes('480 × 270'));
+  assert.match(await page.textContent('#command-tool'), /^tidalhalo render shot\.png /);
+  assert.match(await page.textContent('#command-ffmpeg'), /^ffmpeg -i shot\.png /);
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download-card')]);
+  assert.equal(download.suggestedFilename(), 'shot.png');
+  await download.saveAs(path.join(dir, 'shot.png'));
+  const frame = await downloadFrame(page, dir);
+  assertSamePixels(frame, await runShownTool(page, dir), 'JPEG');
+  assert.deepEqual(problems, []);
+  await context.close();
+});
+
 test('a picture above 1920 x 1080 is drawn reduced while dragging and in full on release', async () => {
   const dir = folder('large');
   const picture = path.join(dir, 'large.png');
