@@ -862,6 +862,99 @@
     return null;
   }
 
+  // An 8-bit, non-interlaced PNG of grey, grey and alpha, RGB or RGBA with
+  // no transparency chunk, unpacked here (the browser's own inflate) rather
+  // than through the browser's canvas, which keeps colours premultiplied by
+  // alpha and so moves the colours of semi-transparent pixels. The pixels
+  // are the tool's: grey to all three colours, opaque without alpha, no
+  // gamma. Null for any other PNG, which the browser then decodes.
+  async function unpackPlainPng(bytes) {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    let header = null;
+    const data = [];
+    for (let at = 8; at + 12 <= bytes.length;) {
+      const length = view.getUint32(at);
+      const type = String.fromCharCode(...bytes.subarray(at + 4, at + 8));
+      const body = bytes.subarray(at + 8, at + 8 + length);
+      if (type === 'IHDR' && length === 13) {
+        header = { width: view.getUint32(at + 8), height: view.getUint32(at + 12), depth: body[8], color: body[9],
+                   interlace: body[12] };
+      } else if (type === 'IDAT') {
+        data.push(body);
+      } else if (type === 'tRNS') {
+        return null;
+      } else if (type === 'IEND') {
+        break;
+      }
+      at += 12 + length;
+    }
+    const channelsOf = { 0: 1, 2: 3, 4: 2, 6: 4 };
+    if (!header || header.depth !== 8 || header.interlace !== 0 || !(header.color in channelsOf)) return null;
+    const { width, height } = header;
+    const channels = channelsOf[header.color];
+    const stride = width * channels;
+    let raw;
+    try {
+      const inflated = new Blob(data).stream().pipeThrough(new DecompressionStream('deflate'));
+      raw = new Uint8Array(await new Response(inflated).arrayBuffer());
+    } catch {
+      return null;
+    }
+    if (raw.length < (stride + 1) * height) return null;
+    const rows = new Uint8Array(stride * height);
+    for (let y = 0; y < height; ++y) {
+      const filter = raw[y * (stride + 1)];
+      const line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
+      const here = y * stride;
+      const above = here - stride;
+      for (let i = 0; i < stride; ++i) {
+        const a = i >= channels ? rows[here + i - channels] : 0;
+        const b = y > 0 ? rows[above + i] : 0;
+        const c = i >= channels && y > 0 ? rows[above + i - channels] : 0;
+        let predicted;
+        if (filter === 0) predicted = 0;
+        else if (filter === 1) predicted = a;
+        else if (filter === 2) predicted = b;
+        else if (filter === 3) predicted = (a + b) >> 1;
+        else if (filter === 4) {
+          const p = a + b - c;
+          const pa = Math.abs(p - a);
+          const pb = Math.abs(p - b);
+          const pc = Math.abs(p - c);
+          predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+        } else return null;
+        rows[here + i] = (line[i] + predicted) & 255;
+      }
+    }
+    const pixels = new Uint8Array(width * height * 4);
+    for (let k = 0; k < width * height; ++k) {
+      const from = k * channels;
+      const to = k * 4;
+      if (channels <= 2) {
+        pixels[to] = pixels[to + 1] = pixels[to + 2] = rows[from];
+        pixels[to + 3] = channels === 2 ? rows[from + 1] : 255;
+      } else {
+        pixels[to] = rows[from];
+        pixels[to + 1] = rows[from + 1];
+        pixels[to + 2] = rows[from + 2];
+        pixels[to + 3] = channels === 4 ? rows[from + 3] : 255;
+      }
+    }
+    return { width, height, pixels };
+  }
+
+  // The browser's decoding, for JPEG and the PNGs unpackPlainPng leaves.
+  async function decodeInBrowser(bytes) {
+    const bitmap = await createImageBitmap(new Blob([bytes]), {
+      premultiplyAlpha: 'none', colorSpaceConversion: 'none', imageOrientation: 'none' });
+    const scratch = new OffscreenCanvas(bitmap.width, bitmap.height);
+    const scratchContext = scratch.getContext('2d', { willReadFrequently: true });
+    scratchContext.drawImage(bitmap, 0, 0);
+    const pixels = scratchContext.getImageData(0, 0, bitmap.width, bitmap.height).data;
+    bitmap.close();
+    return { width: scratch.width, height: scratch.height, pixels };
+  }
+
   async function openPicture(file) {
     const name = file.name;
     const fail = (text) => showMessage('file', `${name}: ${text}; still showing the last picture`);
@@ -873,22 +966,18 @@
         const problem = sizeProblem(header.width, header.height);
         if (problem) return fail(problem);
       }
-      let bitmap;
-      try {
-        bitmap = await createImageBitmap(new Blob([bytes]), {
-          premultiplyAlpha: 'none', colorSpaceConversion: 'none', imageOrientation: 'none' });
-      } catch {
-        return fail(`could not be decoded as a ${header.type} picture`);
+      let decoded = header.type === 'PNG' ? await unpackPlainPng(bytes) : null;
+      if (decoded === null) {
+        try {
+          decoded = await decodeInBrowser(bytes);
+        } catch {
+          return fail(`could not be decoded as a ${header.type} picture`);
+        }
       }
-      const problem = sizeProblem(bitmap.width, bitmap.height);
+      const problem = sizeProblem(decoded.width, decoded.height);
       if (problem) return fail(problem);
-      const scratch = new OffscreenCanvas(bitmap.width, bitmap.height);
-      const scratchContext = scratch.getContext('2d', { willReadFrequently: true });
-      scratchContext.drawImage(bitmap, 0, 0);
-      const pixels = scratchContext.getImageData(0, 0, bitmap.width, bitmap.height).data;
-      bitmap.close();
       showMessage('file', null);
-      setPicture((address) => wasm.HEAPU8.set(pixels, address), scratch.width, scratch.height, name);
+      setPicture((address) => wasm.HEAPU8.set(decoded.pixels, address), decoded.width, decoded.height, name);
     } catch (error) {
       fail(`could not be opened (${error.message})`);
     }

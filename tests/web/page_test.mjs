@@ -270,6 +270,23 @@ test('a picture opened from disk is shaded as the tool shades it', async () => {
   await context.close();
 });
 
+test('semi-transparent pixels of an opened PNG keep their colours', async () => {
+  const dir = folder('alpha');
+  // The test card with its fading band, as the page saves it, under another name.
+  let { page, context } = await openPage();
+  const [saved] = await Promise.all([page.waitForEvent('download'), page.click('#download-card')]);
+  await saved.saveAs(path.join(dir, 'card with alpha.png'));
+  await context.close();
+  let problems;
+  ({ page, context, problems } = await openPage('?blend=add&center=1100,600&radius=300&feather=90&scatter=3'));
+  await page.setInputFiles('#file', path.join(dir, 'card with alpha.png'));
+  await page.waitForFunction(() => document.getElementById('size').textContent.startsWith('card with alpha.png'));
+  const frame = await downloadFrame(page, dir);
+  assertSamePixels(frame, await runShownTool(page, dir), 'PNG with alpha');
+  assert.deepEqual(problems, []);
+  await context.close();
+});
+
 test('a JPEG is shaded as the tool shades the pixels the page saves from it', async () => {
   const dir = folder('jpeg');
   run('ffmpeg', ['-nostdin', '-v', 'error', '-f', 'lavfi', '-i', 'testsrc2=size=480x270', '-frames:v', '1',
