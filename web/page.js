@@ -804,13 +804,19 @@
 
   // Takes width x height RGBA pixels as the picture: fill writes them at the
   // address it is given.
+  // The last picture stays until the new one has its memory.
   function setPicture(fill, width, height, name) {
+    const input = wasm._malloc(width * height * 4);
+    const output = input ? wasm._malloc(width * height * 4) : 0;
+    if (!output) {
+      if (input) wasm._free(input);
+      throw new Error('not enough memory for the picture');
+    }
     freeReduced();
     if (picture.input) wasm._free(picture.input);
     if (picture.output) wasm._free(picture.output);
-    picture.input = wasm._malloc(width * height * 4);
-    picture.output = wasm._malloc(width * height * 4);
-    if (!picture.input || !picture.output) throw new Error('not enough memory for the picture');
+    picture.input = input;
+    picture.output = output;
     fill(picture.input);
     picture.width = width;
     picture.height = height;
