@@ -43,6 +43,8 @@ function folder(name) {
 // that leaves the machine is collected in problems.
 async function openPage(query = '') {
   const context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1600, height: 900 } });
+  // The machine may be busy with other work: waits are for events, not speed.
+  context.setDefaultTimeout(180000);
   const page = await context.newPage();
   const problems = [];
   page.on('console', (message) => {
@@ -387,6 +389,7 @@ test('bad input gives a message and the page goes on with the last good state', 
 // the page's own thread only.
 async function openPageWithCores(query, cores) {
   const context = await browser.newContext({ viewport: { width: 1600, height: 900 } });
+  context.setDefaultTimeout(180000);
   await context.addInitScript((n) => Object.defineProperty(navigator, 'hardwareConcurrency', { get: () => n }), cores);
   const page = await context.newPage();
   await page.goto(pathToFileURL(PAGE).href + query);
