@@ -217,12 +217,18 @@
     const height = picture.height;
     const held = new Set();
     const inexact = new Set();
-    // The centre is rounded to 1/65536 pixel on the way, so it needs no exact product.
     const within = (name, part, exactness) => {
       if (exactness && !part.exact) inexact.add(name);
       const kept = clamp(part.value, 0, 1);
       if (kept !== part.value) held.add(name);
       return formatNumber(kept);
+    };
+    // The centre is rounded to 1/65536 pixel on the way, by both the host
+    // and the filter, so only the rounded values need to agree.
+    const lround = (v) => Math.sign(v) * Math.round(Math.abs(v));
+    const point = (pixels, side) => {
+      const part = fraction(pixels, side);
+      return { value: part.value, exact: lround(part.value * side * 65536) === lround(pixels * 65536) };
     };
     const percent = (name) => {
       const part = fraction(values[name], 100);
@@ -230,8 +236,8 @@
       return formatNumber(part.value);
     };
     const result = {
-      center_x: within('center', fraction(values.center[0], width), false),
-      center_y: within('center', fraction(values.center[1], height), false),
+      center_x: within('center', point(values.center[0], width), true),
+      center_y: within('center', point(values.center[1], height), true),
       radius: within('radius', fraction(values.radius, width), true),
       feather: within('feather', fraction(values.feather, width), true),
       expand: percent('expand'),

@@ -150,7 +150,9 @@ test('the downloaded frame equals the tool\'s render of the command shown', asyn
 });
 
 test('the ffmpeg command shown draws the same frame', async (t) => {
-  const queries = [GOLDEN, OPTION_SETS[2], OPTION_SETS[5], '?blend=add&smooth=0&radius=480&feather=200&expand=100'];
+  const queries = [GOLDEN, OPTION_SETS[2], OPTION_SETS[5], OPTION_SETS[8],
+                   '?blend=add&smooth=0&radius=480&feather=200&expand=100',
+                   '?blend=stencil-multiply-alpha&center=1300.7,700.2&radius=420&feather=30&expand=10&color2=000000'];
   for (const [index, query] of queries.entries()) {
     await t.test(query, async () => {
       const dir = folder(`ffmpeg${index}`);
