@@ -809,9 +809,16 @@
   }
 
   // Takes width x height RGBA pixels as the picture: fill writes them at the
-  // address it is given.
-  // The last picture stays until the new one has its memory.
+  // address it is given. It waits for the draw under way, which still writes
+  // into the last picture's memory; the last picture also stays when the new
+  // one cannot get memory.
   function setPicture(fill, width, height, name) {
+    const swap = drawQueue.then(() => swapPicture(fill, width, height, name));
+    drawQueue = swap.catch(() => {});
+    return swap;
+  }
+
+  function swapPicture(fill, width, height, name) {
     const input = wasm._malloc(width * height * 4);
     const output = input ? wasm._malloc(width * height * 4) : 0;
     if (!output) {
@@ -840,7 +847,7 @@
     const width = wasm._web_test_card_width();
     const height = wasm._web_test_card_height();
     showMessage('file', null);
-    setPicture((address) => wasm._web_test_card(address), width, height, null);
+    return setPicture((address) => wasm._web_test_card(address), width, height, null);
   }
 
   // The size a PNG or JPEG says it has, from its header, or null when the
@@ -988,8 +995,8 @@
       }
       const problem = sizeProblem(decoded.width, decoded.height);
       if (problem) return fail(problem);
+      await setPicture((address) => wasm.HEAPU8.set(decoded.pixels, address), decoded.width, decoded.height, name);
       showMessage('file', null);
-      setPicture((address) => wasm.HEAPU8.set(decoded.pixels, address), decoded.width, decoded.height, name);
     } catch (error) {
       fail(`could not be opened (${error.message})`);
     }
@@ -1080,7 +1087,7 @@
     picture.width = wasm._web_test_card_width();
     picture.height = wasm._web_test_card_height();
     state = readQuery(location.search, defaults());
-    useTestCard();
+    await useTestCard();
     if (location.search !== '') writeQuery(true);
   }
 

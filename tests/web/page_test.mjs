@@ -274,6 +274,25 @@ test('a picture opened from disk is shaded as the tool shades it', async () => {
   await context.close();
 });
 
+test('a picture opened while a slow redraw runs is shaded whole', async () => {
+  const dir = folder('during');
+  const picture = path.join(dir, 'small.png');
+  writePng(picture, 320, 180, (x, y) => [(x * 3) & 255, (y * 7) & 255, 90]);
+  // Every pixel covered and smoothed: each redraw of the card takes a while.
+  const { page, context, problems } = await openPage('?blend=add&radius=5000&feather=400&expand=100&scatter=30');
+  for (let i = 0; i < 3; ++i) {
+    await page.evaluate(() => { window.tidalhalo.redraw(); });
+    await page.setInputFiles('#file', picture);
+    await page.click('#card');
+  }
+  await page.setInputFiles('#file', picture);
+  await page.waitForFunction(() => document.getElementById('size').textContent.includes('320 × 180'));
+  const frame = await downloadFrame(page, dir);
+  assertSamePixels(frame, await runShownTool(page, dir), 'picture opened during a redraw');
+  assert.deepEqual(problems, []);
+  await context.close();
+});
+
 test('semi-transparent pixels of an opened PNG keep their colours', async () => {
   const dir = folder('alpha');
   // The test card with its fading band, as the page saves it, under another name.
