@@ -294,7 +294,7 @@
       `gst-launch-1.0 filesrc location=${source} ! pngdec ! videoconvert ! video/x-raw,format=RGBA` +
       ` ! frei0r-filter-tidalhalo ${named.replace(/_/g, '-')} ${gstColor('color1', v.color1)}` +
       ` ${gstColor('color2', v.color2)} smooth=${v.smooth} blend=${v.blend}` +
-      ' ! videoconvert ! pngenc ! filesink location=ring.png';
+      ' ! videoconvert ! video/x-raw,format=RGBA ! pngenc ! filesink location=ring.png';
     const notes = [];
     if (f.held.length !== 0) {
       notes.push(`frei0r takes values within the frame: the ${f.held.join(' and ')} in these three commands ` +

@@ -149,7 +149,7 @@ test('the downloaded frame equals the tool\'s render of the command shown', asyn
   }
 });
 
-test('the ffmpeg command shown draws the same frame', async (t) => {
+test('the ffmpeg and GStreamer commands shown draw the same frame', async (t) => {
   const queries = [GOLDEN, OPTION_SETS[2], OPTION_SETS[5], OPTION_SETS[8],
                    '?blend=add&smooth=0&radius=480&feather=200&expand=100',
                    '?blend=stencil-multiply-alpha&center=1300.7,700.2&radius=420&feather=30&expand=10&color2=000000'];
@@ -164,6 +164,14 @@ test('the ffmpeg command shown draws the same frame', async (t) => {
       assert.equal(words[0], 'ffmpeg');
       run('ffmpeg', ['-nostdin', '-v', 'error', '-y', ...words.slice(1)], dir, { FREI0R_PATH: FREI0R_DIR });
       assertSamePixels(frame, path.join(dir, words[words.length - 1]), query);
+      if (index < 2) {
+        // GStreamer's element takes the same values, each colour channel a property.
+        const gst = shellWords(await page.textContent('#command-gst'));
+        assert.equal(gst[0], 'gst-launch-1.0');
+        fs.rmSync(path.join(dir, 'ring.png'));
+        run('timeout', ['-k', '5', '120', 'gst-launch-1.0', '-q', ...gst.slice(1)], dir, { FREI0R_PATH: FREI0R_DIR });
+        assertSamePixels(frame, path.join(dir, 'ring.png'), `GStreamer ${query}`);
+      }
       await context.close();
     });
   }
