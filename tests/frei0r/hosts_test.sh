@@ -118,9 +118,11 @@ melt_keyframe_case() {  # how the filter is given: "filter" or "kdenlive"
 }
 
 # The project as Kdenlive 22.12 saves it: the card on a track of a
-# tractor, the effect on the clip with keyframed centre and radius (as
-# timecodes), its other values as the description's fields write them.
+# tractor, the effect on the clip with the filter's properties given (by
+# default keyframed centre and radius, as timecodes, and its other values
+# as the description's fields write them).
 kdenlive_project() {
+  local properties=${1:-$(keyframed_properties)}
   cat <<XML
 <?xml version='1.0' encoding='utf-8'?>
 <mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0" root="$work">
@@ -147,6 +149,21 @@ kdenlive_project() {
    <filter id="filter0">
     <property name="mlt_service">frei0r.tidalhalo</property>
     <property name="kdenlive_id">frei0r.tidalhalo</property>
+$properties
+    <property name="kdenlive:collapsed">0</property>
+   </filter>
+  </entry>
+ </playlist>
+ <tractor id="tractor0" in="00:00:00.000" out="00:00:00.400">
+  <property name="kdenlive:projectTractor">1</property>
+  <track producer="playlist0"/>
+ </tractor>
+</mlt>
+XML
+}
+
+keyframed_properties() {
+  cat <<XML
     <property name="center_x">00:00:00.000=0.2;00:00:00.400=0.8</property>
     <property name="center_y">0.5</property>
     <property name="radius">00:00:00.000=0.125;00:00:00.400=0.25</property>
@@ -158,16 +175,32 @@ kdenlive_project() {
     <property name="color2">0x007fffff</property>
     <property name="smooth">1</property>
     <property name="blend">add</property>
-    <property name="kdenlive:collapsed">0</property>
-   </filter>
-  </entry>
- </playlist>
- <tractor id="tractor0" in="00:00:00.000" out="00:00:00.400">
-  <property name="kdenlive:projectTractor">1</property>
-  <track producer="playlist0"/>
- </tractor>
-</mlt>
 XML
+}
+
+# A newly added effect as Kdenlive writes it: every field's default from the
+# description stored unconverted, an animated one as a keyframe at 0.
+new_instance_properties() {
+  python3 - "$effect_xml" <<'PY'
+import sys
+import xml.etree.ElementTree as ElementTree
+for field in ElementTree.parse(sys.argv[1]).getroot().findall("parameter"):
+    value = field.get("default")
+    if field.get("type") == "animated":
+        value = "00:00:00.000=" + value
+    print(f'    <property name="{field.get("name")}">{value}</property>')
+PY
+}
+
+# A new instance draws the filter's default ring: on the 240 x 135 card the
+# centre (0.5, 0.5) is (120, 67.5), the radius 0.1 is 24 and the feather
+# 0.002 is 0.48 pixels.
+kdenlive_new_instance_case() {
+  kdenlive_project "$(new_instance_properties)" >new.kdenlive
+  melt_frames 0 xml:new.kdenlive || { echo "MISSING: the new-instance project wrote no frame"; cat melt.log; failures=$((failures + 1)); return; }
+  "$tool" render card.png --depth 8 --center 120,67.5 --radius 24 --feather 0.48 --expand 50 --opacity 100 \
+    --scatter 0 --color1 '#FFFFFF' --color2 '#007FFF' --smooth --blend normal -o tool.png
+  compare "kdenlive new instance" tool.png melt_1.png
 }
 
 # GStreamer names each colour channel as a property of its own.
@@ -216,6 +249,7 @@ kdenlive)
   python3 "$here/kdenlive_check.py" "$FREI0R_PATH/tidalhalo.so" "$effect_xml" || failures=$((failures + 1))
   melt_profile
   melt_keyframe_case kdenlive
+  kdenlive_new_instance_case
   ;;
 *)
   echo "usage: hosts_test.sh ffmpeg|melt|gstreamer|kdenlive PLUGIN_DIR TOOL [KDENLIVE_XML]"
