@@ -2,7 +2,6 @@
 // GStreamer load by its file name. It fills the same render record as the
 // pre-render and shades with the same 8-bit pixel function as the module.
 #include <atomic>
-#include <cfenv>
 #include <cstdint>
 #include <limits>
 #include <mutex>
@@ -14,6 +13,7 @@ extern "C" {
 }
 
 #include "frei0r/filter_cache.h"
+#include "frei0r/filter_floating_point.h"
 #include "frei0r/filter_frame.h"
 #include "frei0r/filter_params.h"
 
@@ -51,30 +51,16 @@ private:
     bool alone_;
 };
 
-// The arithmetic is defined in round-to-nearest with every exception
-// masked and no flushing of tiny values: a frame is shaded in that
-// environment, and the host's own is given back as it was, flags included.
-class DefaultFloatingPoint {
-public:
-    DefaultFloatingPoint() noexcept : saved_(std::fegetenv(&host_) == 0) { std::fesetenv(FE_DFL_ENV); }
-    ~DefaultFloatingPoint() {
-        if (saved_) {
-            std::fesetenv(&host_);
-        }
-    }
-    DefaultFloatingPoint(const DefaultFloatingPoint &) = delete;
-    DefaultFloatingPoint &operator=(const DefaultFloatingPoint &) = delete;
-
-private:
-    std::fenv_t host_{};
-    bool saved_;
-};
-
 }  // namespace
 
 // frei0r.h declares these functions without noexcept, and a definition must
-// match its declaration; each body calls only what cannot throw.
+// match its declaration; each body calls only what cannot throw. On Windows
+// exports.def names the exports.
+#ifdef _WIN32
+#define FILTER_EXPORT extern "C"
+#else
 #define FILTER_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 FILTER_EXPORT int f0r_init() { return 1; }
 

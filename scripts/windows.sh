@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows module: cross-builds it (preset windows), checks the .aex as a
 # file natively, runs the cross-built tests under Wine against it, and
-# compares the frames it renders under Wine with the native module's.
+# compares the frames it renders under Wine with the native module's; the
+# same for the Win64 OpenFX bundle and the Windows frei0r filter.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -25,6 +26,9 @@ done
 ofx_win64="$root/build/windows/Kv_Tidalhalo.ofx.bundle/Contents/Win64/Kv_Tidalhalo.ofx"
 cmake --build "$native" -j2 --target ofx_bundle_files_test
 TIDALHALO_OFX_WIN64="$ofx_win64" "$native/tests/openfx/ofx_bundle_files_test" --gtest_brief=1
+frei0r_dll="$root/build/windows/frei0r/tidalhalo.dll"
+cmake --build "$native" -j2 --target frei0r_windows_filter_file_test
+TIDALHALO_FREI0R_DLL="$frei0r_dll" "$native/tests/frei0r/frei0r_windows_filter_file_test" --gtest_brief=1
 
 # One Wine prefix, created on first use and kept with the build.
 export WINEPREFIX="$root/build/windows/wineprefix"
@@ -62,5 +66,11 @@ cmake --build "$native" -j2 --target ofx_frame_dump tidalhalo_ofx
   "$native/ofx-frames-native.bin"
 "$wine" "$root/build/windows/tests/openfx/ofx_frame_dump.exe" "$ofx_win64" "$root/build/windows/ofx-frames-windows.bin" \
   "$native/ofx-frames-native.bin"
+
+echo "windows: frames of the Windows frei0r filter under Wine against the Linux filter's"
+cmake --build "$native" -j2 --target frei0r_frame_dump tidalhalo_frei0r
+"$native/tests/frei0r/frei0r_frame_dump" "$native/frei0r/tidalhalo.so" "$native/frei0r-frames-native.bin"
+"$wine" "$root/build/windows/tests/frei0r/frei0r_frame_dump.exe" "$frei0r_dll" "$root/build/windows/frei0r-frames-windows.bin" \
+  "$native/frei0r-frames-native.bin"
 
 echo "windows: Windows module: $aex"
