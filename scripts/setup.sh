@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   zip unzip
   frei0r-plugins-dev ffmpeg melt
+  shotcut xvfb xauth xdotool
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   libmpfr-dev
 )
