@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   zip unzip
   frei0r-plugins-dev ffmpeg melt
-  shotcut xvfb xauth xdotool
+  xvfb xauth xdotool dbus-daemon
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   libmpfr-dev
 )
@@ -30,6 +30,22 @@ if ((${#missing[@]})); then
   if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
+fi
+
+# The editors the frei0r filter's panels are tested in, without the extras
+# they recommend: their windows then have the layout the tests click in.
+editors=()
+for package in shotcut kdenlive; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    editors+=("$package")
+  fi
+done
+if ((${#editors[@]})); then
+  echo "setup: installing ${editors[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  ((${#missing[@]})) || $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${editors[@]}"
 fi
 
 if [ "${1:-}" = "--packages-only" ]; then
