@@ -233,6 +233,16 @@ melt)
   melt_case "center_x=0.75 center_y=0.25 radius=0.375 feather=0 expand=1 scatter=0 color1=#ffa500 smooth=0" \
     "--center 180,33.75 --radius 90 --feather 0 --expand 100 --scatter 0 --color1 #FFA500 --no-smooth"
   melt_keyframe_case filter
+  # Properties named by index, as Shotcut saves them, with values a project
+  # may hold outside 0..1: the filter clamps them.
+  if melt_frame 0=0.375 1=0.625 2=1.5 3=-0.25 4=7 9=1 10=add; then
+    "$tool" render card.png --depth 8 --center 90,84.375 --radius 240 --feather 0 --expand 100 --smooth --blend add \
+      -o tool.png
+    compare "melt by index, out of range" tool.png melt_1.png
+  else
+    echo "MISSING: melt by index wrote no frame"; cat melt.log
+    failures=$((failures + 1))
+  fi
   ;;
 gstreamer)
   gst-inspect-1.0 frei0r-filter-tidalhalo >/dev/null 2>&1 || { echo "GStreamer has no frei0r-filter-tidalhalo"; exit 1; }
