@@ -8,14 +8,13 @@
 //   frei0r_frame_dump FILTER OUTPUT [REFERENCE]
 #include <cstdio>
 #include <exception>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/common/frame_file.h"
 #include "tests/frei0r/filter_loader.h"
 
 namespace {
@@ -23,11 +22,6 @@ namespace {
 using namespace tidalhalo::test;
 
 constexpr const char *kBlends[] = {"none", "normal", "add", "stencil-multiply", "stencil-multiply-alpha"};
-
-struct Frame {
-    std::string name;
-    std::vector<uint8_t> bytes;
-};
 
 void SetRing(const FilterInstance &instance, double shift, bool smooth) {
     instance.SetDouble(kCenterX, 0.35 + shift);
@@ -49,9 +43,9 @@ std::unique_ptr<FilterInstance> MakeInstance(const Frei0rFilter &filter, unsigne
     return std::make_unique<FilterInstance>(filter, width, height);
 }
 
-std::vector<Frame> RenderFrames(const std::string &path) {
+std::vector<NamedFrame> RenderFrames(const std::string &path) {
     const Frei0rFilter filter(path);
-    std::vector<Frame> frames;
+    std::vector<NamedFrame> frames;
     const auto add = [&frames](std::string name, std::vector<uint8_t> bytes) {
         frames.push_back({std::move(name), std::move(bytes)});
     };
@@ -117,34 +111,9 @@ int main(int argc, char **argv) {
         return 2;
     }
     try {
-        const std::vector<Frame> frames = RenderFrames(argv[1]);
-        std::vector<uint8_t> all;
-        for (const Frame &frame : frames) all.insert(all.end(), frame.bytes.begin(), frame.bytes.end());
-        std::ofstream(argv[2], std::ios::binary)
-            .write(reinterpret_cast<const char *>(all.data()), static_cast<std::streamsize>(all.size()));
-        if (argc == 4) {
-            std::ifstream in(argv[3], std::ios::binary);
-            const std::vector<uint8_t> reference((std::istreambuf_iterator<char>(in)),
-                                                 std::istreambuf_iterator<char>());
-            std::size_t offset = 0;
-            for (const Frame &frame : frames) {
-                for (std::size_t i = 0; i < frame.bytes.size(); ++i, ++offset) {
-                    if (offset >= reference.size() || reference[offset] != frame.bytes[i]) {
-                        std::fprintf(stderr, "frei0r_frame_dump: %s differs at byte %zu\n", frame.name.c_str(), i);
-                        return 1;
-                    }
-                }
-            }
-            if (offset != reference.size()) {
-                std::fprintf(stderr, "frei0r_frame_dump: the reference holds %zu bytes, not %zu\n",
-                             reference.size(), offset);
-                return 1;
-            }
-            std::printf("frei0r_frame_dump: %zu frames, %zu bytes, identical\n", frames.size(), offset);
-        }
+        return WriteAndCompareFrames("frei0r_frame_dump", RenderFrames(argv[1]), argv[2], argc == 4 ? argv[3] : nullptr);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "frei0r_frame_dump: %s\n", error.what());
         return 1;
     }
-    return 0;
 }

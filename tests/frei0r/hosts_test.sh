@@ -9,6 +9,7 @@
 # Usage: hosts_test.sh ffmpeg|melt|gstreamer|kdenlive PLUGIN_DIR TOOL [KDENLIVE_XML]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/kdenlive_project.sh"
 host=$1
 export FREI0R_PATH=$2
 tool=$3
@@ -102,7 +103,7 @@ melt_keyframe_case() {  # how the filter is given: "filter" or "kdenlive"
     "--center 120,67.5 --radius 45"
     "--center 192,67.5 --radius 60")
   if [ "$1" = kdenlive ]; then
-    kdenlive_project >project.kdenlive
+    kdenlive_project "$work" 11 00:00:00.400 "$(keyframed_properties)" >project.kdenlive
     melt_frames 10 xml:project.kdenlive || { echo "MISSING: the Kdenlive project wrote no frames"; cat melt.log; failures=$((failures + 1)); return; }
   else
     melt_frames 10 card.png out=10 -filter frei0r.tidalhalo center_x="0=0.2;10=0.8" radius="0=0.125;10=0.25" \
@@ -117,51 +118,8 @@ melt_keyframe_case() {  # how the filter is given: "filter" or "kdenlive"
   done
 }
 
-# The project as Kdenlive 22.12 saves it: the card on a track of a
-# tractor, the effect on the clip with the filter's properties given (by
-# default keyframed centre and radius, as timecodes, and its other values
-# as the description's fields write them).
-kdenlive_project() {
-  local properties=${1:-$(keyframed_properties)}
-  cat <<XML
-<?xml version='1.0' encoding='utf-8'?>
-<mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0" root="$work">
- <profile description="card" width="240" height="135" progressive="1" sample_aspect_num="1" sample_aspect_den="1" display_aspect_num="16" display_aspect_den="9" frame_rate_num="25" frame_rate_den="1" colorspace="709"/>
- <producer id="producer0" in="00:00:00.000" out="00:00:00.400">
-  <property name="length">11</property>
-  <property name="eof">pause</property>
-  <property name="resource">$work/card.png</property>
-  <property name="ttl">25</property>
-  <property name="aspect_ratio">1</property>
-  <property name="mlt_service">qimage</property>
-  <property name="kdenlive:clipname"/>
-  <property name="kdenlive:clip_type">5</property>
-  <property name="kdenlive:id">2</property>
- </producer>
- <playlist id="main_bin">
-  <property name="kdenlive:docproperties.version">1.04</property>
-  <property name="xml_retain">1</property>
-  <entry producer="producer0" in="00:00:00.000" out="00:00:00.400"/>
- </playlist>
- <playlist id="playlist0">
-  <entry producer="producer0" in="00:00:00.000" out="00:00:00.400">
-   <property name="kdenlive:id">2</property>
-   <filter id="filter0">
-    <property name="mlt_service">frei0r.tidalhalo</property>
-    <property name="kdenlive_id">frei0r.tidalhalo</property>
-$properties
-    <property name="kdenlive:collapsed">0</property>
-   </filter>
-  </entry>
- </playlist>
- <tractor id="tractor0" in="00:00:00.000" out="00:00:00.400">
-  <property name="kdenlive:projectTractor">1</property>
-  <track producer="playlist0"/>
- </tractor>
-</mlt>
-XML
-}
-
+# Kdenlive's own project: with keyframed centre and radius (as timecodes),
+# its other values as the description's fields write them.
 keyframed_properties() {
   cat <<XML
     <property name="center_x">00:00:00.000=0.2;00:00:00.400=0.8</property>
@@ -196,7 +154,7 @@ PY
 # centre (0.5, 0.5) is (120, 67.5), the radius 0.1 is 24 and the feather
 # 0.002 is 0.48 pixels.
 kdenlive_new_instance_case() {
-  kdenlive_project "$(new_instance_properties)" >new.kdenlive
+  kdenlive_project "$work" 11 00:00:00.400 "$(new_instance_properties)" >new.kdenlive
   melt_frames 0 xml:new.kdenlive || { echo "MISSING: the new-instance project wrote no frame"; cat melt.log; failures=$((failures + 1)); return; }
   "$tool" render card.png --depth 8 --center 120,67.5 --radius 24 --feather 0.48 --expand 50 --opacity 100 \
     --scatter 0 --color1 '#FFFFFF' --color2 '#007FFF' --smooth --blend normal -o tool.png

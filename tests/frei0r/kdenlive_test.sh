@@ -8,6 +8,7 @@
 # in a home of its own.
 # Usage: kdenlive_test.sh EFFECT_XML PLUGIN TOOL
 set -euo pipefail
+source "$(dirname "$0")/kdenlive_project.sh"
 effect_xml=$(readlink -f "$1")
 plugin=$(readlink -f "$2")
 tool=$(readlink -f "$3")
@@ -28,38 +29,8 @@ cp "$effect_xml" home/.local/share/kdenlive/effects/
 cp "$plugin" home/.frei0r-1/lib/
 "$tool" render --downsample 8 --blend normal --opacity 0 -o card.png
 
-# A project of one clip on one track, as Kdenlive 22.12 saves it.
-cat >project.kdenlive <<XML
-<?xml version='1.0' encoding='utf-8'?>
-<mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0" root="$work">
- <profile description="card" width="240" height="135" progressive="1" sample_aspect_num="1" sample_aspect_den="1" display_aspect_num="16" display_aspect_den="9" frame_rate_num="25" frame_rate_den="1" colorspace="709"/>
- <producer id="producer0" in="00:00:00.000" out="00:00:03.960">
-  <property name="length">100</property>
-  <property name="eof">pause</property>
-  <property name="resource">$work/card.png</property>
-  <property name="ttl">25</property>
-  <property name="aspect_ratio">1</property>
-  <property name="mlt_service">qimage</property>
-  <property name="kdenlive:clipname"/>
-  <property name="kdenlive:clip_type">5</property>
-  <property name="kdenlive:id">2</property>
- </producer>
- <playlist id="main_bin">
-  <property name="kdenlive:docproperties.version">1.04</property>
-  <property name="xml_retain">1</property>
-  <entry producer="producer0" in="00:00:00.000" out="00:00:03.960"/>
- </playlist>
- <playlist id="playlist0">
-  <entry producer="producer0" in="00:00:00.000" out="00:00:03.960">
-   <property name="kdenlive:id">2</property>
-  </entry>
- </playlist>
- <tractor id="tractor0" in="00:00:00.000" out="00:00:03.960">
-  <property name="kdenlive:projectTractor">1</property>
-  <track producer="playlist0"/>
- </tractor>
-</mlt>
-XML
+# A project of one clip on one track.
+kdenlive_project "$work" 100 00:00:03.960 >project.kdenlive
 
 Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>display.txt >/dev/null 2>&1 &
 pids+=($!)
