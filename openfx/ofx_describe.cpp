@@ -1,6 +1,6 @@
 #include "openfx/ofx_describe.h"
 
-#include "entry/identity.h"
+#include "params/identity.h"
 
 namespace {
 

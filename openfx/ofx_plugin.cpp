@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "entry/identity.h"
+#include "params/identity.h"
 #include "openfx/ofx_api.h"
 #include "openfx/ofx_describe.h"
 #include "openfx/ofx_frame.h"
