@@ -76,7 +76,6 @@ public:
     }
     OfxStatus Status() const noexcept { return status_; }
 
-private:
     PropertyWriter &Note(OfxStatus status, bool required) noexcept {
         if (required && status != kOfxStatOK && status_ == kOfxStatOK) {
             status_ = status;
@@ -84,6 +83,7 @@ private:
         return *this;
     }
 
+private:
     const OfxPropertySuiteV1 *suite_;
     OfxPropertySetHandle set_;
     OfxStatus status_ = kOfxStatOK;
@@ -195,7 +195,8 @@ OfxStatus DefineClip(const OfxHostSuites &suites, OfxImageEffectHandle descripto
 
 }  // namespace
 
-OfxStatus DescribeEffect(const OfxHostSuites &suites, OfxImageEffectHandle descriptor) noexcept {
+OfxStatus DescribeEffect(const OfxHostSuites &suites, OfxImageEffectHandle descriptor,
+                         OfxPluginEntryPoint *overlay) noexcept {
     OfxPropertySetHandle props = nullptr;
     OfxStatus status = suites.effects->getPropertySet(descriptor, &props);
     if (status != kOfxStatOK) {
@@ -226,6 +227,16 @@ OfxStatus DescribeEffect(const OfxHostSuites &suites, OfxImageEffectHandle descr
     // The version is two numbers; a host before 1.2 does not know it.
     suites.properties->propSetInt(props, kOfxPropVersion, 0, TIDALHALO_MAJOR_VERSION);
     suites.properties->propSetInt(props, kOfxPropVersion, 1, TIDALHALO_MINOR_VERSION);
+    if (overlay != nullptr) {
+        // One entry serves both: it draws through the draw suite when a draw
+        // hands it a draw context, through OpenGL otherwise.
+        void *entry = reinterpret_cast<void *>(overlay);
+        writer.Note(suites.properties->propSetPointer(props, kOfxImageEffectPluginPropOverlayInteractV1, 0, entry),
+                    true);
+        if (suites.draw != nullptr) {
+            suites.properties->propSetPointer(props, kOfxImageEffectPluginPropOverlayInteractV2, 0, entry);
+        }
+    }
     return writer.Status();
 }
 
