@@ -12,7 +12,7 @@ constexpr int OFX_OVERLAY_MIN_SEGMENTS = 8;
 // Dark enough to show a light line against white.
 constexpr float OFX_OVERLAY_OUTLINE_COLOUR[4] = {0.08f, 0.08f, 0.08f, 1.0f};
 // How far the lit part goes from its colour towards white.
-constexpr float OFX_OVERLAY_LIT_MIX = 0.6f;
+constexpr float OFX_OVERLAY_LIT_MIX = 0.75f;
 
 double Held(double value, double high) noexcept { return value < 0.0 ? 0.0 : (value > high ? high : value); }
 

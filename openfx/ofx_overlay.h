@@ -23,7 +23,7 @@ enum class OfxOverlayPart { None, Center, Radius, Feather, Expand };
 struct OfxOverlayView {
     double pixel_scale_x = 1.0;
     double pixel_scale_y = 1.0;
-    float colour[3] = {0.8f, 0.8f, 0.8f};
+    float colour[3] = {0.75f, 0.75f, 0.75f};
     OfxOverlayPart lit = OfxOverlayPart::None;
 };
 
