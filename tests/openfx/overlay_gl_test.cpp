@@ -3,7 +3,9 @@
 // the circles and crosshair lit where they must be, at several sizes,
 // centres, pixel scales and a pixel aspect of 2, nothing drawn elsewhere,
 // and the host's OpenGL state left as it was.
+#include <EGL/egl.h>
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cmath>
 #include <cstring>
@@ -221,6 +223,50 @@ TEST_F(OverlayGl, TheHostsStateIsLeftAsItWas) {
     EXPECT_EQ(after.line_width, 5.0f);
     EXPECT_EQ(after.matrix_mode, GL_TEXTURE);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// A program that paints everything red.
+GLuint RedProgram() {
+    auto create_shader = reinterpret_cast<PFNGLCREATESHADERPROC>(eglGetProcAddress("glCreateShader"));
+    auto source = reinterpret_cast<PFNGLSHADERSOURCEPROC>(eglGetProcAddress("glShaderSource"));
+    auto compile = reinterpret_cast<PFNGLCOMPILESHADERPROC>(eglGetProcAddress("glCompileShader"));
+    auto create_program = reinterpret_cast<PFNGLCREATEPROGRAMPROC>(eglGetProcAddress("glCreateProgram"));
+    auto attach = reinterpret_cast<PFNGLATTACHSHADERPROC>(eglGetProcAddress("glAttachShader"));
+    auto link = reinterpret_cast<PFNGLLINKPROGRAMPROC>(eglGetProcAddress("glLinkProgram"));
+    const char *vertex = "void main() { gl_Position = ftransform(); }";
+    const char *fragment = "void main() { gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0); }";
+    const GLuint program = create_program();
+    for (auto [kind, text] : {std::pair{GL_VERTEX_SHADER, vertex}, std::pair{GL_FRAGMENT_SHADER, fragment}}) {
+        const GLuint shader = create_shader(static_cast<GLenum>(kind));
+        source(shader, 1, &text, nullptr);
+        compile(shader);
+        attach(program, shader);
+    }
+    link(program);
+    return program;
+}
+
+TEST_F(OverlayGl, AProgramTheHostLeftBoundNeitherColoursTheLinesNorIsLost) {
+    auto use_program = reinterpret_cast<PFNGLUSEPROGRAMPROC>(eglGetProcAddress("glUseProgram"));
+    const GLuint program = RedProgram();
+    const Case &c = CASES[0];
+    host_->SetParam(*instance_, "center", {c.cx, c.cy});
+    gl_->Prepare(c.x0, c.y0, c.sx, c.sy, BACKGROUND);
+    use_program(program);
+    OverlayEvent event;
+    EXPECT_EQ(host_->Draw(*interact_, event), kOfxStatOK);
+    GLint bound = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &bound);
+    EXPECT_EQ(static_cast<GLuint>(bound), program);
+    use_program(0);
+    const std::vector<uint8_t> pixels = gl_->ReadPixels();
+    int lit = 0, red = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+        lit += Light(&pixels[i]);
+        red += pixels[i] == 255 && pixels[i + 1] == 0;
+    }
+    EXPECT_GT(lit, 100);
+    EXPECT_EQ(red, 0);
 }
 
 TEST_F(OverlayGl, NoCurrentContextOrBrokenValuesDrawNothing) {
