@@ -170,18 +170,20 @@ TEST(OfxOverlayDrawSuite, DrawsTheThreeCirclesAndTheCrosshairOutlinedAtEveryScal
 }
 
 TEST(OfxOverlayDrawSuite, NoFeatherOrExpandLeavesThoseCirclesOutAndNotNumbersDrawNothing) {
-    Overlay overlay(WithDrawSuite());
-    overlay.host->SetParam(*overlay.instance, "feather", {0});
-    overlay.host->SetParam(*overlay.instance, "expand", {0});
-    DrawRecording recording;
     OverlayEvent event;
-    event.draw_context = &recording;
-    ASSERT_EQ(overlay.host->Draw(*overlay.interact, event), kOfxStatOK);
-    std::vector<Stroke> strokes = Strokes(recording);
-    ASSERT_EQ(strokes.size(), 4u);
-    ExpectCircle(strokes[2], 700, 400, 200, 1, 1);
-    EXPECT_EQ(strokes[3].primitive, kOfxDrawPrimitiveLines);
-
+    {
+        Overlay overlay(WithDrawSuite());
+        overlay.host->SetParam(*overlay.instance, "feather", {0});
+        overlay.host->SetParam(*overlay.instance, "expand", {0});
+        DrawRecording recording;
+        event.draw_context = &recording;
+        ASSERT_EQ(overlay.host->Draw(*overlay.interact, event), kOfxStatOK);
+        std::vector<Stroke> strokes = Strokes(recording);
+        ASSERT_EQ(strokes.size(), 4u);
+        ExpectCircle(strokes[2], 700, 400, 200, 1, 1);
+        EXPECT_EQ(strokes[3].primitive, kOfxDrawPrimitiveLines);
+    }
+    // One host at a time: the plug-in serves the host that loaded it last.
     for (const char *name : {"radius", "feather", "expand", "center"}) {
         SCOPED_TRACE(name);
         Overlay broken(WithDrawSuite());
