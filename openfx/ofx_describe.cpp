@@ -76,6 +76,7 @@ public:
     }
     OfxStatus Status() const noexcept { return status_; }
 
+private:
     PropertyWriter &Note(OfxStatus status, bool required) noexcept {
         if (required && status != kOfxStatOK && status_ == kOfxStatOK) {
             status_ = status;
@@ -83,7 +84,6 @@ public:
         return *this;
     }
 
-private:
     const OfxPropertySuiteV1 *suite_;
     OfxPropertySetHandle set_;
     OfxStatus status_ = kOfxStatOK;
@@ -229,10 +229,10 @@ OfxStatus DescribeEffect(const OfxHostSuites &suites, OfxImageEffectHandle descr
     suites.properties->propSetInt(props, kOfxPropVersion, 1, TIDALHALO_MINOR_VERSION);
     if (overlay != nullptr) {
         // One entry serves both: it draws through the draw suite when a draw
-        // hands it a draw context, through OpenGL otherwise.
+        // hands it a draw context, through OpenGL otherwise. A host that
+        // cannot take it shows no overlay, and the effect works the same.
         void *entry = reinterpret_cast<void *>(overlay);
-        writer.Note(suites.properties->propSetPointer(props, kOfxImageEffectPluginPropOverlayInteractV1, 0, entry),
-                    true);
+        suites.properties->propSetPointer(props, kOfxImageEffectPluginPropOverlayInteractV1, 0, entry);
         if (suites.draw != nullptr) {
             suites.properties->propSetPointer(props, kOfxImageEffectPluginPropOverlayInteractV2, 0, entry);
         }
