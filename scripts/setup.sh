@@ -16,7 +16,7 @@ packages=(
   frei0r-plugins-dev ffmpeg melt
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   libmpfr-dev
-  libegl-mesa0 libgl1-mesa-dri libegl-dev libgl-dev libopengl-dev
+  libegl-mesa0 libgl1-mesa-dri libegl-dev libgl-dev libopengl-dev xvfb xauth
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -1,7 +1,11 @@
 #include "tests/openfx/headless_gl.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#endif
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -9,16 +13,79 @@ namespace tidalhalo::ofxtest {
 namespace {
 
 template <typename Function>
-Function Proc(const char *name) {
-    auto found = reinterpret_cast<Function>(eglGetProcAddress(name));
+Function Required(const char *name) {
+    auto found = reinterpret_cast<Function>(HeadlessGl::Proc(name));
     if (found == nullptr) throw std::runtime_error(std::string("headless GL: no ") + name);
     return found;
 }
 
 }  // namespace
 
+#if defined(_WIN32)
+
+void *HeadlessGl::Proc(const char *name) {
+    auto found = reinterpret_cast<void *>(wglGetProcAddress(name));
+    return found != nullptr ? found : reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("opengl32.dll"), name));
+}
+
 HeadlessGl::HeadlessGl(int width, int height) : width_(width), height_(height) {
-    auto platform_display = Proc<PFNEGLGETPLATFORMDISPLAYEXTPROC>("eglGetPlatformDisplayEXT");
+    WNDCLASSA window_class{};
+    window_class.style = CS_OWNDC;
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = "TidalhaloHeadlessGl";
+    RegisterClassA(&window_class);
+    HWND window = CreateWindowExA(0, window_class.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
+                                  nullptr, window_class.hInstance, nullptr);
+    if (window == nullptr) throw std::runtime_error("headless GL: no window");
+    window_ = window;
+    HDC dc = GetDC(window);
+    display_ = dc;
+    PIXELFORMATDESCRIPTOR format{};
+    format.nSize = sizeof format;
+    format.nVersion = 1;
+    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    format.iPixelType = PFD_TYPE_RGBA;
+    format.cColorBits = 32;
+    const int chosen = ChoosePixelFormat(dc, &format);
+    if (chosen == 0 || !SetPixelFormat(dc, chosen, &format)) throw std::runtime_error("headless GL: no pixel format");
+    HGLRC context = wglCreateContext(dc);
+    if (context == nullptr) throw std::runtime_error("headless GL: no WGL context");
+    context_ = context;
+    MakeCurrent();
+    MakeFramebuffer();
+}
+
+HeadlessGl::~HeadlessGl() {
+    if (context_ != nullptr) {
+        wglMakeCurrent(static_cast<HDC>(display_), static_cast<HGLRC>(context_));
+        auto delete_framebuffers = reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(Proc("glDeleteFramebuffers"));
+        auto delete_renderbuffers = reinterpret_cast<PFNGLDELETERENDERBUFFERSPROC>(Proc("glDeleteRenderbuffers"));
+        if (delete_framebuffers != nullptr) delete_framebuffers(1, &framebuffer_);
+        if (delete_renderbuffers != nullptr) delete_renderbuffers(1, &renderbuffer_);
+        wglMakeCurrent(nullptr, nullptr);
+        wglDeleteContext(static_cast<HGLRC>(context_));
+    }
+    if (window_ != nullptr) {
+        ReleaseDC(static_cast<HWND>(window_), static_cast<HDC>(display_));
+        DestroyWindow(static_cast<HWND>(window_));
+    }
+}
+
+void HeadlessGl::MakeCurrent() {
+    if (!wglMakeCurrent(static_cast<HDC>(display_), static_cast<HGLRC>(context_))) {
+        throw std::runtime_error("headless GL: the context cannot be made current");
+    }
+}
+
+void HeadlessGl::ReleaseCurrent() { wglMakeCurrent(nullptr, nullptr); }
+
+#else
+
+void *HeadlessGl::Proc(const char *name) { return reinterpret_cast<void *>(eglGetProcAddress(name)); }
+
+HeadlessGl::HeadlessGl(int width, int height) : width_(width), height_(height) {
+    auto platform_display = Required<PFNEGLGETPLATFORMDISPLAYEXTPROC>("eglGetPlatformDisplayEXT");
     EGLDisplay display = platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
         throw std::runtime_error("headless GL: no surfaceless EGL display");
@@ -35,32 +102,15 @@ HeadlessGl::HeadlessGl(int width, int height) : width_(width), height_(height) {
     if (context == EGL_NO_CONTEXT) throw std::runtime_error("headless GL: no compatibility context");
     context_ = context;
     MakeCurrent();
-    auto gen_framebuffers = Proc<PFNGLGENFRAMEBUFFERSPROC>("glGenFramebuffers");
-    auto bind_framebuffer = Proc<PFNGLBINDFRAMEBUFFERPROC>("glBindFramebuffer");
-    auto gen_renderbuffers = Proc<PFNGLGENRENDERBUFFERSPROC>("glGenRenderbuffers");
-    auto bind_renderbuffer = Proc<PFNGLBINDRENDERBUFFERPROC>("glBindRenderbuffer");
-    auto storage = Proc<PFNGLRENDERBUFFERSTORAGEPROC>("glRenderbufferStorage");
-    auto attach = Proc<PFNGLFRAMEBUFFERRENDERBUFFERPROC>("glFramebufferRenderbuffer");
-    auto status = Proc<PFNGLCHECKFRAMEBUFFERSTATUSPROC>("glCheckFramebufferStatus");
-    gen_framebuffers(1, &framebuffer_);
-    bind_framebuffer(GL_FRAMEBUFFER, framebuffer_);
-    gen_renderbuffers(1, &renderbuffer_);
-    bind_renderbuffer(GL_RENDERBUFFER, renderbuffer_);
-    storage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-    attach(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, renderbuffer_);
-    if (status(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        throw std::runtime_error("headless GL: incomplete framebuffer");
-    }
+    MakeFramebuffer();
 }
 
 HeadlessGl::~HeadlessGl() {
     if (display_ == nullptr) return;
     if (context_ != nullptr) {
         eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_);
-        auto delete_framebuffers =
-            reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(eglGetProcAddress("glDeleteFramebuffers"));
-        auto delete_renderbuffers =
-            reinterpret_cast<PFNGLDELETERENDERBUFFERSPROC>(eglGetProcAddress("glDeleteRenderbuffers"));
+        auto delete_framebuffers = reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(Proc("glDeleteFramebuffers"));
+        auto delete_renderbuffers = reinterpret_cast<PFNGLDELETERENDERBUFFERSPROC>(Proc("glDeleteRenderbuffers"));
         if (delete_framebuffers != nullptr) delete_framebuffers(1, &framebuffer_);
         if (delete_renderbuffers != nullptr) delete_renderbuffers(1, &renderbuffer_);
         eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
@@ -77,6 +127,27 @@ void HeadlessGl::MakeCurrent() {
 }
 
 void HeadlessGl::ReleaseCurrent() { eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT); }
+
+#endif
+
+void HeadlessGl::MakeFramebuffer() {
+    auto gen_framebuffers = Required<PFNGLGENFRAMEBUFFERSPROC>("glGenFramebuffers");
+    auto bind_framebuffer = Required<PFNGLBINDFRAMEBUFFERPROC>("glBindFramebuffer");
+    auto gen_renderbuffers = Required<PFNGLGENRENDERBUFFERSPROC>("glGenRenderbuffers");
+    auto bind_renderbuffer = Required<PFNGLBINDRENDERBUFFERPROC>("glBindRenderbuffer");
+    auto storage = Required<PFNGLRENDERBUFFERSTORAGEPROC>("glRenderbufferStorage");
+    auto attach = Required<PFNGLFRAMEBUFFERRENDERBUFFERPROC>("glFramebufferRenderbuffer");
+    auto status = Required<PFNGLCHECKFRAMEBUFFERSTATUSPROC>("glCheckFramebufferStatus");
+    gen_framebuffers(1, &framebuffer_);
+    bind_framebuffer(GL_FRAMEBUFFER, framebuffer_);
+    gen_renderbuffers(1, &renderbuffer_);
+    bind_renderbuffer(GL_RENDERBUFFER, renderbuffer_);
+    storage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    attach(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, renderbuffer_);
+    if (status(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        throw std::runtime_error("headless GL: incomplete framebuffer");
+    }
+}
 
 void HeadlessGl::Prepare(double x0, double y0, double scale_x, double scale_y, uint8_t grey) {
     glViewport(0, 0, width_, height_);

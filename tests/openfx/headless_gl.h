@@ -1,7 +1,9 @@
-// A headless OpenGL context for drawing overlays in tests: Mesa's EGL on
-// the surfaceless platform, a compatibility (immediate-mode) context and a
+// A headless OpenGL context for drawing overlays in tests, with a
 // framebuffer object of the given size to draw into and read back, its
 // projection mapping a canonical rectangle onto it as a host's viewer does.
+// On Linux: Mesa's EGL on the surfaceless platform, a compatibility
+// (immediate-mode) context, no display at all. On Windows: WGL on a hidden
+// window, which Wine gives only where it has an X display.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,9 @@ public:
     void MakeCurrent();
     void ReleaseCurrent();
 
+    // An OpenGL function of the context beyond 1.1, or null.
+    static void *Proc(const char *name);
+
     // Clears to an 8-bit grey and sets the viewport, GL_PROJECTION to map
     // canonical x0 .. x0 + width * scale_x (and the same for y) onto the
     // framebuffer and GL_MODELVIEW to identity, as a host does before it
@@ -36,9 +41,12 @@ public:
     std::vector<uint8_t> ReadPixels() const;
 
 private:
+    void MakeFramebuffer();
+
     int width_, height_;
-    void *display_ = nullptr;
+    void *display_ = nullptr;  // EGL display, or the window's device context
     void *context_ = nullptr;
+    void *window_ = nullptr;   // Windows only
     unsigned framebuffer_ = 0, renderbuffer_ = 0;
 };
 
