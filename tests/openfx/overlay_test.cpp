@@ -196,6 +196,20 @@ TEST(OfxOverlayDrawSuite, NoFeatherOrExpandLeavesThoseCirclesOutAndNotNumbersDra
     }
 }
 
+TEST(OfxOverlayDrawSuite, ExtremeZoomsKeepTheSegmentsBounded) {
+    Overlay overlay(WithDrawSuite());
+    for (auto [scale, segments] : {std::pair{1e-9, 65536u}, std::pair{1e9, 8u}}) {
+        DrawRecording recording;
+        OverlayEvent event;
+        event.scale_x = event.scale_y = scale;
+        event.draw_context = &recording;
+        ASSERT_EQ(overlay.host->Draw(*overlay.interact, event), kOfxStatOK);
+        const std::vector<Stroke> strokes = Strokes(recording);
+        ASSERT_EQ(strokes.size(), 8u);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(strokes[static_cast<std::size_t>(i)].points.size(), segments) << scale;
+    }
+}
+
 TEST(OfxOverlayDrawSuite, LinesTakeTheSuggestedColourAndThePartUnderThePenIsBrighter) {
     Overlay overlay(WithDrawSuite(), {1.0, 0.5, 0.0});
     OverlayEvent event;
