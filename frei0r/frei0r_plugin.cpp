@@ -16,6 +16,7 @@ extern "C" {
 #include "frei0r/filter_floating_point.h"
 #include "frei0r/filter_frame.h"
 #include "frei0r/filter_params.h"
+#include "params/identity.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ FILTER_EXPORT void f0r_get_plugin_info(f0r_plugin_info_t *info) {
         return;
     }
     info->name = "tidalhalo";
-    info->author = "Kv_Tidalhalo";
+    info->author = TIDALHALO_NAME;
     info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
     info->color_model = F0R_COLOR_MODEL_RGBA8888;
     info->frei0r_version = FREI0R_MAJOR_VERSION;

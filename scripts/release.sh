@@ -8,7 +8,7 @@
 #                                            description and Shotcut panel when the tree builds
 #                                            one), the same texts
 #   SHA256SUMS                               of both
-# <version> is the module's own version (entry/identity.h) and the commit,
+# <version> is the module's own version (params/identity.h) and the commit,
 # e.g. 2.0-1a2b3c4. The build starts from a fresh export of HEAD, so nothing
 # uncommitted and nothing built before gets in, and both archives are
 # reproducible: the same commit gives the same bytes in any folder.

@@ -48,6 +48,12 @@ echo "windows: cross-built tests under Wine"
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true  # the server and Wine's own programs, once
 ctest --test-dir "$root/build/windows" --output-on-failure -j2
 
+# Wine makes OpenGL contexts only on an X display: the overlay's OpenGL
+# draws run again on a virtual one, where they must not be skipped.
+echo "windows: the OpenFX overlay through Wine's OpenGL on a virtual display"
+TIDALHALO_REQUIRE_GL=1 xvfb-run -a -s "-screen 0 1024x768x24" \
+  "$wine" "$root/build/windows/tests/openfx/tidalhalo_ofx_overlay_gl_test.exe" --gtest_brief=1
+
 dump_windows="$root/build/windows/tests/windows/frame_dump.exe"
 dump_native="$native/tests/windows/frame_dump"
 if [ -f "$dump_windows" ]; then
