@@ -17,7 +17,7 @@ packages=(
   xvfb xauth xdotool dbus-daemon
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   libmpfr-dev
-  libegl-mesa0 libgl1-mesa-dri libegl-dev libgl-dev libopengl-dev xvfb xauth
+  libegl-mesa0 libgl1-mesa-dri libegl-dev libgl-dev libopengl-dev
 )
 missing=()
 for package in "${packages[@]}"; do
