@@ -1,8 +1,8 @@
-# The module's version, read from entry/identity.h, where the module's own
+# The module's version, read from params/identity.h, where the module's own
 # registration and about text take it from: the project, the tool and the
 # release archives all carry this one number. Run as a script
 # (cmake -P cmake/version.cmake) it prints the version, for scripts/release.sh.
-file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../entry/identity.h _tidalhalo_version_lines
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../params/identity.h _tidalhalo_version_lines
      REGEX "^#define TIDALHALO_(MAJOR|MINOR)_VERSION [0-9]+$")
 foreach(line IN LISTS _tidalhalo_version_lines)
   if(line MATCHES "^#define TIDALHALO_(MAJOR|MINOR)_VERSION ([0-9]+)$")
@@ -10,7 +10,7 @@ foreach(line IN LISTS _tidalhalo_version_lines)
   endif()
 endforeach()
 if(NOT DEFINED _tidalhalo_MAJOR OR NOT DEFINED _tidalhalo_MINOR)
-  message(FATAL_ERROR "entry/identity.h defines no TIDALHALO_MAJOR_VERSION and TIDALHALO_MINOR_VERSION")
+  message(FATAL_ERROR "params/identity.h defines no TIDALHALO_MAJOR_VERSION and TIDALHALO_MINOR_VERSION")
 endif()
 set(TIDALHALO_VERSION_STRING ${_tidalhalo_MAJOR}.${_tidalhalo_MINOR})
 

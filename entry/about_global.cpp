@@ -1,6 +1,6 @@
 #include "entry/about_global.h"
 
-#include "entry/identity.h"
+#include "params/identity.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "frei0r/filter_floating_point.h"
 #include "render/pixel_functions.h"
 
 namespace {
@@ -88,7 +89,11 @@ void RunFilterBands(uint32_t height, unsigned bands, FilterBandFunction shade, v
     }
     for (unsigned band = 1; band < bands; ++band) {
         try {
-            workers.emplace_back(shade, context, band_start(band), band_start(band + 1));
+            // A new thread's environment is the system's, not the one the frame is shaded in.
+            workers.emplace_back([=] {
+                const DefaultFloatingPoint environment;
+                shade(context, band_start(band), band_start(band + 1));
+            });
         } catch (...) {
             left_over.push_back(band);
         }

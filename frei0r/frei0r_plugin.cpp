@@ -2,7 +2,6 @@
 // GStreamer load by its file name. It fills the same render record as the
 // pre-render and shades with the same 8-bit pixel function as the module.
 #include <atomic>
-#include <cfenv>
 #include <cstdint>
 #include <limits>
 #include <mutex>
@@ -14,8 +13,10 @@ extern "C" {
 }
 
 #include "frei0r/filter_cache.h"
+#include "frei0r/filter_floating_point.h"
 #include "frei0r/filter_frame.h"
 #include "frei0r/filter_params.h"
+#include "params/identity.h"
 
 namespace {
 
@@ -51,30 +52,16 @@ private:
     bool alone_;
 };
 
-// The arithmetic is defined in round-to-nearest with every exception
-// masked and no flushing of tiny values: a frame is shaded in that
-// environment, and the host's own is given back as it was, flags included.
-class DefaultFloatingPoint {
-public:
-    DefaultFloatingPoint() noexcept : saved_(std::fegetenv(&host_) == 0) { std::fesetenv(FE_DFL_ENV); }
-    ~DefaultFloatingPoint() {
-        if (saved_) {
-            std::fesetenv(&host_);
-        }
-    }
-    DefaultFloatingPoint(const DefaultFloatingPoint &) = delete;
-    DefaultFloatingPoint &operator=(const DefaultFloatingPoint &) = delete;
-
-private:
-    std::fenv_t host_{};
-    bool saved_;
-};
-
 }  // namespace
 
 // frei0r.h declares these functions without noexcept, and a definition must
-// match its declaration; each body calls only what cannot throw.
+// match its declaration; each body calls only what cannot throw. On Windows
+// exports.def names the exports.
+#ifdef _WIN32
+#define FILTER_EXPORT extern "C"
+#else
 #define FILTER_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 FILTER_EXPORT int f0r_init() { return 1; }
 
@@ -85,7 +72,7 @@ FILTER_EXPORT void f0r_get_plugin_info(f0r_plugin_info_t *info) {
         return;
     }
     info->name = "tidalhalo";
-    info->author = "Kv_Tidalhalo";
+    info->author = TIDALHALO_NAME;
     info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
     info->color_model = F0R_COLOR_MODEL_RGBA8888;
     info->frei0r_version = FREI0R_MAJOR_VERSION;

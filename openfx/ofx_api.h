@@ -301,6 +301,8 @@ inline constexpr char kOfxParameterSuite[] = "OfxParameterSuite";
 inline constexpr char kOfxMemorySuite[] = "OfxMemorySuite";
 inline constexpr char kOfxMultiThreadSuite[] = "OfxMultiThreadSuite";
 inline constexpr char kOfxMessageSuite[] = "OfxMessageSuite";
+inline constexpr char kOfxInteractSuite[] = "OfxInteractSuite";
+inline constexpr char kOfxDrawSuite[] = "OfxDrawSuite";
 
 // Actions.
 inline constexpr char kOfxActionLoad[] = "OfxActionLoad";
@@ -319,6 +321,18 @@ inline constexpr char kOfxImageEffectActionIsIdentity[] = "OfxImageEffectActionI
 inline constexpr char kOfxImageEffectActionRender[] = "OfxImageEffectActionRender";
 inline constexpr char kOfxImageEffectActionBeginSequenceRender[] = "OfxImageEffectActionBeginSequenceRender";
 inline constexpr char kOfxImageEffectActionEndSequenceRender[] = "OfxImageEffectActionEndSequenceRender";
+
+// An overlay's actions; it is described, created and destroyed with the
+// effect's own action names.
+inline constexpr char kOfxInteractActionDraw[] = "OfxInteractActionDraw";
+inline constexpr char kOfxInteractActionPenMotion[] = "OfxInteractActionPenMotion";
+inline constexpr char kOfxInteractActionPenDown[] = "OfxInteractActionPenDown";
+inline constexpr char kOfxInteractActionPenUp[] = "OfxInteractActionPenUp";
+inline constexpr char kOfxInteractActionKeyDown[] = "OfxInteractActionKeyDown";
+inline constexpr char kOfxInteractActionKeyUp[] = "OfxInteractActionKeyUp";
+inline constexpr char kOfxInteractActionKeyRepeat[] = "OfxInteractActionKeyRepeat";
+inline constexpr char kOfxInteractActionGainFocus[] = "OfxInteractActionGainFocus";
+inline constexpr char kOfxInteractActionLoseFocus[] = "OfxInteractActionLoseFocus";
 
 // Properties.
 inline constexpr char kOfxPropAPIVersion[] = "OfxPropAPIVersion";
@@ -374,6 +388,24 @@ inline constexpr char kOfxParamPropDefaultCoordinateSystem[] = "OfxParamPropDefa
 inline constexpr char kOfxParamPropChoiceOption[] = "OfxParamPropChoiceOption";
 inline constexpr char kOfxParamPropDigits[] = "OfxParamPropDigits";
 inline constexpr char kOfxParamPropIncrement[] = "OfxParamPropIncrement";
+inline constexpr char kOfxParamPropHasHostOverlayHandle[] = "OfxParamPropHasHostOverlayHandle";
+inline constexpr char kOfxParamPropUseHostOverlayHandle[] = "kOfxParamPropUseHostOverlayHandle";
+inline constexpr char kOfxPropEffectInstance[] = "OfxPropEffectInstance";
+inline constexpr char kOfxImageEffectPropSupportsOverlays[] = "OfxImageEffectPropSupportsOverlays";
+inline constexpr char kOfxImageEffectPluginPropOverlayInteractV1[] = "OfxImageEffectPluginPropOverlayInteractV1";
+inline constexpr char kOfxImageEffectPluginPropOverlayInteractV2[] = "OfxImageEffectPluginPropOverlayInteractV2";
+inline constexpr char kOfxInteractPropSlaveToParam[] = "OfxInteractPropSlaveToParam";
+inline constexpr char kOfxInteractPropPixelScale[] = "OfxInteractPropPixelScale";
+inline constexpr char kOfxInteractPropBackgroundColour[] = "OfxInteractPropBackgroundColour";
+inline constexpr char kOfxInteractPropSuggestedColour[] = "OfxInteractPropSuggestedColour";
+inline constexpr char kOfxInteractPropPenPosition[] = "OfxInteractPropPenPosition";
+inline constexpr char kOfxInteractPropPenViewportPosition[] = "OfxInteractPropPenViewportPosition";
+inline constexpr char kOfxInteractPropPenPressure[] = "OfxInteractPropPenPressure";
+inline constexpr char kOfxInteractPropBitDepth[] = "OfxInteractPropBitDepth";
+inline constexpr char kOfxInteractPropHasAlpha[] = "OfxInteractPropHasAlpha";
+inline constexpr char kOfxInteractPropDrawContext[] = "OfxInteractPropDrawContext";
+inline constexpr char kOfxPropKeySym[] = "kOfxPropKeySym";
+inline constexpr char kOfxPropKeyString[] = "kOfxPropKeyString";
 
 // Values of the properties above.
 inline constexpr char kOfxImageEffectContextFilter[] = "OfxImageEffectContextFilter";

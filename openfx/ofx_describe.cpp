@@ -1,6 +1,6 @@
 #include "openfx/ofx_describe.h"
 
-#include "entry/identity.h"
+#include "params/identity.h"
 
 namespace {
 
@@ -195,7 +195,8 @@ OfxStatus DefineClip(const OfxHostSuites &suites, OfxImageEffectHandle descripto
 
 }  // namespace
 
-OfxStatus DescribeEffect(const OfxHostSuites &suites, OfxImageEffectHandle descriptor) noexcept {
+OfxStatus DescribeEffect(const OfxHostSuites &suites, OfxImageEffectHandle descriptor,
+                         OfxPluginEntryPoint *overlay) noexcept {
     OfxPropertySetHandle props = nullptr;
     OfxStatus status = suites.effects->getPropertySet(descriptor, &props);
     if (status != kOfxStatOK) {
@@ -226,6 +227,16 @@ OfxStatus DescribeEffect(const OfxHostSuites &suites, OfxImageEffectHandle descr
     // The version is two numbers; a host before 1.2 does not know it.
     suites.properties->propSetInt(props, kOfxPropVersion, 0, TIDALHALO_MAJOR_VERSION);
     suites.properties->propSetInt(props, kOfxPropVersion, 1, TIDALHALO_MINOR_VERSION);
+    if (overlay != nullptr) {
+        // One entry serves both: it draws through the draw suite when a draw
+        // hands it a draw context, through OpenGL otherwise. A host that
+        // cannot take it shows no overlay, and the effect works the same.
+        void *entry = reinterpret_cast<void *>(overlay);
+        suites.properties->propSetPointer(props, kOfxImageEffectPluginPropOverlayInteractV1, 0, entry);
+        if (suites.draw != nullptr) {
+            suites.properties->propSetPointer(props, kOfxImageEffectPluginPropOverlayInteractV2, 0, entry);
+        }
+    }
     return writer.Status();
 }
 

@@ -11,6 +11,8 @@ struct OfxHostSuites {
     const OfxParameterSuiteV1 *params = nullptr;
     const OfxMultiThreadSuiteV1 *threads = nullptr;  // optional
     const OfxMessageSuiteV1 *messages = nullptr;     // optional
+    const OfxInteractSuiteV1 *interacts = nullptr;   // optional: hosts that show overlays
+    const OfxDrawSuiteV1 *draw = nullptr;            // optional: hosts that draw overlays' lines themselves
 };
 
 // Parameter names as scripts and hosts know them, in order.
@@ -31,8 +33,11 @@ enum OfxParamIndex : int {
 };
 
 // The describe action: label, grouping, version, contexts, depths, tiles and
-// thread safety. Properties that an older host does not know are skipped.
-OfxStatus DescribeEffect(const OfxHostSuites &suites, OfxImageEffectHandle descriptor) noexcept;
+// thread safety, and the overlay's entry point when there is one (a host
+// that shows no overlays gets none). Properties that an older host does not
+// know are skipped.
+OfxStatus DescribeEffect(const OfxHostSuites &suites, OfxImageEffectHandle descriptor,
+                         OfxPluginEntryPoint *overlay) noexcept;
 
 // The describe-in-context action: the clips Source and Output, then the
 // parameters.

@@ -5,10 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "entry/identity.h"
+#include "params/identity.h"
 #include "openfx/ofx_api.h"
 #include "openfx/ofx_describe.h"
 #include "openfx/ofx_frame.h"
+#include "openfx/ofx_interact.h"
 #include "openfx/ofx_values.h"
 
 #if defined(_WIN32)
@@ -53,6 +54,8 @@ OfxStatus Load() noexcept {
     ofx_suites.params = Fetch<OfxParameterSuiteV1>(kOfxParameterSuite, 1);
     ofx_suites.threads = Fetch<OfxMultiThreadSuiteV1>(kOfxMultiThreadSuite, 1);
     ofx_suites.messages = Fetch<OfxMessageSuiteV1>(kOfxMessageSuite, 1);
+    ofx_suites.interacts = Fetch<OfxInteractSuiteV1>(kOfxInteractSuite, 1);
+    ofx_suites.draw = Fetch<OfxDrawSuiteV1>(kOfxDrawSuite, 1);
     if (ofx_suites.properties == nullptr || ofx_suites.effects == nullptr || ofx_suites.params == nullptr) {
         ofx_suites = OfxHostSuites{};
         return kOfxStatErrMissingHostFeature;
@@ -334,6 +337,26 @@ OfxStatus Render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) noex
     return kOfxStatOK;
 }
 
+// Whether the host shows overlays; a host that does not say so does not.
+bool HostShowsOverlays() noexcept {
+    int shows = 0;
+    return ofx_host != nullptr &&
+           ofx_suites.properties->propGetInt(ofx_host->host, kOfxImageEffectPropSupportsOverlays, 0, &shows) ==
+               kOfxStatOK &&
+           shows == 1;
+}
+
+OfxStatus OverlayEntry(const char *action, const void *handle, OfxPropertySetHandle in_args,
+                       OfxPropertySetHandle) noexcept {
+    if (action == nullptr) {
+        return kOfxStatErrBadHandle;
+    }
+    if (!Loaded()) {
+        return kOfxStatFailed;
+    }
+    return OverlayAction(ofx_suites, action, handle, in_args);
+}
+
 OfxStatus MainEntry(const char *action, const void *handle, OfxPropertySetHandle in_args,
                     OfxPropertySetHandle out_args) noexcept {
     if (action == nullptr) {
@@ -363,7 +386,7 @@ OfxStatus MainEntry(const char *action, const void *handle, OfxPropertySetHandle
         return kOfxStatErrBadHandle;
     }
     if (SameString(action, kOfxActionDescribe)) {
-        return DescribeEffect(ofx_suites, effect);
+        return DescribeEffect(ofx_suites, effect, HostShowsOverlays() ? OverlayEntry : nullptr);
     }
     if (SameString(action, kOfxImageEffectActionDescribeInContext)) {
         return DescribeEffectInContext(ofx_suites, effect);

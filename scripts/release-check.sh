@@ -31,12 +31,14 @@ echo "release-check: contents"
 (cd "$root/dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the archives"
 texts=(LICENSE README.txt THIRD-PARTY.md)
 ofx_bundle=Kv_Tidalhalo.ofx.bundle
+shotcut_panel=(shotcut/tidalhalo/meta.qml shotcut/tidalhalo/ui.qml shotcut/tidalhalo/vui.qml)
 expected_zip=$(printf "Kv_Tidalhalo-$version-win64/%s\n" Kv_Tidalhalo.aex "${texts[@]}" \
-                 "$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx" | LC_ALL=C sort)
+                 "$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx" tidalhalo.dll frei0r_tidalhalo.xml \
+                 "${shotcut_panel[@]}" | LC_ALL=C sort)
 linux_files=(Kv_Tidalhalo.so tidalhalo "${texts[@]}" "$ofx_bundle/" "$ofx_bundle/Contents/"
              "$ofx_bundle/Contents/Linux-x86-64/" "$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx")
 if git ls-files --error-unmatch frei0r/CMakeLists.txt >/dev/null 2>&1; then
-  linux_files+=(tidalhalo.so frei0r_tidalhalo.xml)
+  linux_files+=(tidalhalo.so frei0r_tidalhalo.xml shotcut/ shotcut/tidalhalo/ "${shotcut_panel[@]}")
 fi
 expected_tar=$( (echo "tidalhalo-$version-linux-x86_64/"
                  printf "tidalhalo-$version-linux-x86_64/%s\n" "${linux_files[@]}") | LC_ALL=C sort)
@@ -115,6 +117,15 @@ ofx_dump_native="$root/build/native/tests/openfx/ofx_frame_dump"
 "$ofx_dump_native" "$linux/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx" "$check/ofx-frames-native.bin"
 "$root/cmake/wine-run.sh" "$ofx_dump_windows" "$win/$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx" \
   "$check/ofx-frames-windows.bin" "$check/ofx-frames-native.bin"
+
+echo "release-check: the unpacked Windows frei0r filter under Wine against the unpacked Linux one"
+frei0r_dump_windows="$root/build/windows/tests/frei0r/frei0r_frame_dump.exe"
+frei0r_dump_native="$root/build/native/tests/frei0r/frei0r_frame_dump"
+[ -f "$frei0r_dump_windows" ] && [ -x "$frei0r_dump_native" ] ||
+  fail "frei0r_frame_dump is not built in both presets (run scripts/windows.sh first)"
+"$frei0r_dump_native" "$linux/tidalhalo.so" "$check/frei0r-frames-native.bin"
+"$root/cmake/wine-run.sh" "$frei0r_dump_windows" "$win/tidalhalo.dll" "$check/frei0r-frames-windows.bin" \
+  "$check/frei0r-frames-native.bin"
 
 echo "release-check: the same commit built again in another folder"
 bash scripts/release.sh --out "$check/second/dist" --work "$check/second/a deeper/build folder"

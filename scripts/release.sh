@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds a release of the committed tree and writes it to dist/:
-#   Kv_Tidalhalo-<version>-win64.zip         the .aex, the Win64 OpenFX bundle, README.txt,
-#                                            LICENSE, THIRD-PARTY.md
+#   Kv_Tidalhalo-<version>-win64.zip         the .aex, the Win64 OpenFX bundle, the Windows
+#                                            frei0r filter with its Kdenlive description and
+#                                            Shotcut panel, README.txt, LICENSE, THIRD-PARTY.md
 #   tidalhalo-<version>-linux-x86_64.tar.gz  the tool, the native module, the Linux OpenFX
 #                                            bundle (and the frei0r filter with its Kdenlive
-#                                            description when the tree builds one), the same texts
+#                                            description and Shotcut panel when the tree builds
+#                                            one), the same texts
 #   SHA256SUMS                               of both
-# <version> is the module's own version (entry/identity.h) and the commit,
+# <version> is the module's own version (params/identity.h) and the commit,
 # e.g. 2.0-1a2b3c4. The build starts from a fresh export of HEAD, so nothing
 # uncommitted and nothing built before gets in, and both archives are
 # reproducible: the same commit gives the same bytes in any folder.
@@ -61,7 +63,7 @@ windows="$src/build/windows"
     make -C "$native/frei0r" -j "$jobs" --no-print-directory
   fi
   cmake --preset windows -DTIDALHALO_TESTS=OFF >/dev/null
-  cmake --build --preset windows -j "$jobs" --target Kv_Tidalhalo tidalhalo_ofx
+  cmake --build --preset windows -j "$jobs" --target Kv_Tidalhalo tidalhalo_ofx tidalhalo_frei0r
 ) >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; echo "release: build failed (--work DIR keeps its log)" >&2; exit 1; }
 
 frei0r=()
@@ -73,7 +75,7 @@ fi
 ofx_bundle=Kv_Tidalhalo.ofx.bundle
 python3 "$src/tests/release/check_notices.py" "$src/THIRD-PARTY.md" \
   --build "$native" Kv_Tidalhalo.so cli/tidalhalo "$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx" "${frei0r[@]}" \
-  --build "$windows" Kv_Tidalhalo.aex "$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx"
+  --build "$windows" Kv_Tidalhalo.aex "$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx" frei0r/tidalhalo.dll
 
 # README.txt for this version; the frei0r paragraph only beside the filter.
 readme() {
@@ -94,6 +96,10 @@ stage="$work/stage"
 mkdir -p "$stage/$win_name" "$stage/$linux_name"
 
 install -m 0644 "$windows/Kv_Tidalhalo.aex" "$stage/$win_name/"
+# The frei0r filter for Kdenlive, Shotcut and ffmpeg, with Kdenlive's
+# description and Shotcut's panel.
+install -m 0644 "$windows/frei0r/tidalhalo.dll" "$src/frei0r/kdenlive/frei0r_tidalhalo.xml" "$stage/$win_name/"
+install -D -m 0644 -t "$stage/$win_name/shotcut/tidalhalo" "$src"/frei0r/shotcut/tidalhalo/*.qml
 install -D -m 0644 "$windows/$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx" \
   "$stage/$win_name/$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx"
 { printf '\357\273\277'; readme | crlf; } >"$stage/$win_name/README.txt"
@@ -105,6 +111,8 @@ if ((${#frei0r[@]})); then
   install -m 0755 "$native/frei0r/tidalhalo.so" "$stage/$linux_name/"
   # Kdenlive's description of the filter, for ~/.local/share/kdenlive/effects/.
   install -m 0644 "$src/frei0r/kdenlive/frei0r_tidalhalo.xml" "$stage/$linux_name/"
+  # Shotcut's panel, for its share/shotcut/qml/filters/.
+  install -D -m 0644 -t "$stage/$linux_name/shotcut/tidalhalo" "$src"/frei0r/shotcut/tidalhalo/*.qml
 fi
 install -D -m 0755 "$native/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx" \
   "$stage/$linux_name/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx"

@@ -14,8 +14,10 @@ packages=(
   clang libclang-rt-14-dev llvm
   zip unzip
   frei0r-plugins-dev ffmpeg melt
+  xvfb xauth xdotool dbus-daemon
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   libmpfr-dev
+  libegl-mesa0 libgl1-mesa-dri libegl-dev libgl-dev libopengl-dev
   emscripten chromium
 )
 # The page's browser tests run with node and npm; a node that comes with its
@@ -35,6 +37,22 @@ if ((${#missing[@]})); then
   if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
+fi
+
+# The editors the frei0r filter's panels are tested in, without the extras
+# they recommend: their windows then have the layout the tests click in.
+editors=()
+for package in shotcut kdenlive; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    editors+=("$package")
+  fi
+done
+if ((${#editors[@]})); then
+  echo "setup: installing ${editors[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  ((${#missing[@]})) || $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${editors[@]}"
 fi
 
 if [ "${1:-}" = "--packages-only" ]; then

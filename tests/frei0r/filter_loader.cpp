@@ -1,6 +1,10 @@
 #include "tests/frei0r/filter_loader.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -9,9 +13,27 @@
 namespace tidalhalo::test {
 namespace {
 
+#ifdef _WIN32
+void *OpenLibrary(const std::string &path) { return LoadLibraryA(path.c_str()); }
+std::string LibraryError() { return "error " + std::to_string(GetLastError()); }
+void *Symbol(void *library, const char *name) {
+    return reinterpret_cast<void *>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+void CloseLibrary(void *library) { FreeLibrary(static_cast<HMODULE>(library)); }
+void SetVariable(const char *name, const char *value) { _putenv_s(name, value); }
+void UnsetVariable(const char *name) { _putenv_s(name, ""); }
+#else
+void *OpenLibrary(const std::string &path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+std::string LibraryError() { return dlerror(); }
+void *Symbol(void *library, const char *name) { return dlsym(library, name); }
+void CloseLibrary(void *library) { dlclose(library); }
+void SetVariable(const char *name, const char *value) { setenv(name, value, 1); }
+void UnsetVariable(const char *name) { unsetenv(name); }
+#endif
+
 template <typename Function>
 void Resolve(void *library, const char *name, Function &function) {
-    function = reinterpret_cast<Function>(dlsym(library, name));
+    function = reinterpret_cast<Function>(Symbol(library, name));
     if (function == nullptr) {
         throw std::runtime_error(std::string("the filter does not export ") + name);
     }
@@ -20,9 +42,9 @@ void Resolve(void *library, const char *name, Function &function) {
 }  // namespace
 
 Frei0rFilter::Frei0rFilter(const std::string &path) {
-    library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    library_ = OpenLibrary(path);
     if (library_ == nullptr) {
-        throw std::runtime_error("cannot load " + path + ": " + dlerror());
+        throw std::runtime_error("cannot load " + path + ": " + LibraryError());
     }
     Resolve(library_, "f0r_init", init);
     Resolve(library_, "f0r_deinit", deinit);
@@ -41,7 +63,7 @@ Frei0rFilter::Frei0rFilter(const std::string &path) {
 
 Frei0rFilter::~Frei0rFilter() {
     deinit();
-    dlclose(library_);
+    CloseLibrary(library_);
 }
 
 FilterInstance::FilterInstance(const Frei0rFilter &filter, unsigned width, unsigned height)
@@ -124,10 +146,10 @@ void FilterInstance::SetAny(int index, double value) const {
 }
 
 ScopedEnvironment::ScopedEnvironment(const char *name, const char *value) : name_(name) {
-    setenv(name, value, 1);
+    SetVariable(name, value);
 }
 
-ScopedEnvironment::~ScopedEnvironment() { unsetenv(name_.c_str()); }
+ScopedEnvironment::~ScopedEnvironment() { UnsetVariable(name_.c_str()); }
 
 std::vector<uint8_t> NoisePicture(unsigned width, unsigned height, uint32_t seed) {
     std::vector<uint8_t> rgba(static_cast<std::size_t>(width) * height * 4);

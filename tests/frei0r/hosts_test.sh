@@ -9,6 +9,7 @@
 # Usage: hosts_test.sh ffmpeg|melt|gstreamer|kdenlive PLUGIN_DIR TOOL [KDENLIVE_XML]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/kdenlive_project.sh"
 host=$1
 export FREI0R_PATH=$2
 tool=$3
@@ -102,7 +103,7 @@ melt_keyframe_case() {  # how the filter is given: "filter" or "kdenlive"
     "--center 120,67.5 --radius 45"
     "--center 192,67.5 --radius 60")
   if [ "$1" = kdenlive ]; then
-    kdenlive_project >project.kdenlive
+    kdenlive_project "$work" 11 00:00:00.400 "$(keyframed_properties)" >project.kdenlive
     melt_frames 10 xml:project.kdenlive || { echo "MISSING: the Kdenlive project wrote no frames"; cat melt.log; failures=$((failures + 1)); return; }
   else
     melt_frames 10 card.png out=10 -filter frei0r.tidalhalo center_x="0=0.2;10=0.8" radius="0=0.125;10=0.25" \
@@ -117,36 +118,10 @@ melt_keyframe_case() {  # how the filter is given: "filter" or "kdenlive"
   done
 }
 
-# The project as Kdenlive 22.12 saves it: the card on a track of a
-# tractor, the effect on the clip with keyframed centre and radius (as
-# timecodes), its other values as the description's fields write them.
-kdenlive_project() {
+# Kdenlive's own project: with keyframed centre and radius (as timecodes),
+# its other values as the description's fields write them.
+keyframed_properties() {
   cat <<XML
-<?xml version='1.0' encoding='utf-8'?>
-<mlt LC_NUMERIC="C" producer="main_bin" version="7.12.0" root="$work">
- <profile description="card" width="240" height="135" progressive="1" sample_aspect_num="1" sample_aspect_den="1" display_aspect_num="16" display_aspect_den="9" frame_rate_num="25" frame_rate_den="1" colorspace="709"/>
- <producer id="producer0" in="00:00:00.000" out="00:00:00.400">
-  <property name="length">11</property>
-  <property name="eof">pause</property>
-  <property name="resource">$work/card.png</property>
-  <property name="ttl">25</property>
-  <property name="aspect_ratio">1</property>
-  <property name="mlt_service">qimage</property>
-  <property name="kdenlive:clipname"/>
-  <property name="kdenlive:clip_type">5</property>
-  <property name="kdenlive:id">2</property>
- </producer>
- <playlist id="main_bin">
-  <property name="kdenlive:docproperties.version">1.04</property>
-  <property name="xml_retain">1</property>
-  <entry producer="producer0" in="00:00:00.000" out="00:00:00.400"/>
- </playlist>
- <playlist id="playlist0">
-  <entry producer="producer0" in="00:00:00.000" out="00:00:00.400">
-   <property name="kdenlive:id">2</property>
-   <filter id="filter0">
-    <property name="mlt_service">frei0r.tidalhalo</property>
-    <property name="kdenlive_id">frei0r.tidalhalo</property>
     <property name="center_x">00:00:00.000=0.2;00:00:00.400=0.8</property>
     <property name="center_y">0.5</property>
     <property name="radius">00:00:00.000=0.125;00:00:00.400=0.25</property>
@@ -158,16 +133,32 @@ kdenlive_project() {
     <property name="color2">0x007fffff</property>
     <property name="smooth">1</property>
     <property name="blend">add</property>
-    <property name="kdenlive:collapsed">0</property>
-   </filter>
-  </entry>
- </playlist>
- <tractor id="tractor0" in="00:00:00.000" out="00:00:00.400">
-  <property name="kdenlive:projectTractor">1</property>
-  <track producer="playlist0"/>
- </tractor>
-</mlt>
 XML
+}
+
+# A newly added effect as Kdenlive writes it: every field's default from the
+# description stored unconverted, an animated one as a keyframe at 0.
+new_instance_properties() {
+  python3 - "$effect_xml" <<'PY'
+import sys
+import xml.etree.ElementTree as ElementTree
+for field in ElementTree.parse(sys.argv[1]).getroot().findall("parameter"):
+    value = field.get("default")
+    if field.get("type") == "animated":
+        value = "00:00:00.000=" + value
+    print(f'    <property name="{field.get("name")}">{value}</property>')
+PY
+}
+
+# A new instance draws the filter's default ring: on the 240 x 135 card the
+# centre (0.5, 0.5) is (120, 67.5), the radius 0.1 is 24 and the feather
+# 0.002 is 0.48 pixels.
+kdenlive_new_instance_case() {
+  kdenlive_project "$work" 11 00:00:00.400 "$(new_instance_properties)" >new.kdenlive
+  melt_frames 0 xml:new.kdenlive || { echo "MISSING: the new-instance project wrote no frame"; cat melt.log; failures=$((failures + 1)); return; }
+  "$tool" render card.png --depth 8 --center 120,67.5 --radius 24 --feather 0.48 --expand 50 --opacity 100 \
+    --scatter 0 --color1 '#FFFFFF' --color2 '#007FFF' --smooth --blend normal -o tool.png
+  compare "kdenlive new instance" tool.png melt_1.png
 }
 
 # GStreamer names each colour channel as a property of its own.
@@ -200,6 +191,16 @@ melt)
   melt_case "center_x=0.75 center_y=0.25 radius=0.375 feather=0 expand=1 scatter=0 color1=#ffa500 smooth=0" \
     "--center 180,33.75 --radius 90 --feather 0 --expand 100 --scatter 0 --color1 #FFA500 --no-smooth"
   melt_keyframe_case filter
+  # Properties named by index, as Shotcut saves them, with values a project
+  # may hold outside 0..1: the filter clamps them.
+  if melt_frame 0=0.375 1=0.625 2=1.5 3=-0.25 4=7 9=1 10=add; then
+    "$tool" render card.png --depth 8 --center 90,84.375 --radius 240 --feather 0 --expand 100 --smooth --blend add \
+      -o tool.png
+    compare "melt by index, out of range" tool.png melt_1.png
+  else
+    echo "MISSING: melt by index wrote no frame"; cat melt.log
+    failures=$((failures + 1))
+  fi
   ;;
 gstreamer)
   gst-inspect-1.0 frei0r-filter-tidalhalo >/dev/null 2>&1 || { echo "GStreamer has no frei0r-filter-tidalhalo"; exit 1; }
@@ -216,6 +217,7 @@ kdenlive)
   python3 "$here/kdenlive_check.py" "$FREI0R_PATH/tidalhalo.so" "$effect_xml" || failures=$((failures + 1))
   melt_profile
   melt_keyframe_case kdenlive
+  kdenlive_new_instance_case
   ;;
 *)
   echo "usage: hosts_test.sh ffmpeg|melt|gstreamer|kdenlive PLUGIN_DIR TOOL [KDENLIVE_XML]"

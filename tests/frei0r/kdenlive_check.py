@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the Kdenlive effect description against the built filter, loaded
 through its frei0r exports: the same parameters in the same order, each
-with the field its type needs, a default that is the filter's own, and a
+with the field its type needs, a default that is the filter's own value
+on a new instance (in the filter's units, as Kdenlive stores it), and a
 range that is frei0r's 0..1 once divided by the field's factor; every name
 of the blend list is one the filter reads back as set.
 Usage: kdenlive_check.py FILTER.so EFFECT.xml"""
@@ -73,12 +74,15 @@ def main(plugin_path, xml_path):
             wrong("no name shown")
         default = field.get("default")
         if kind == F0R_PARAM_DOUBLE:
+            # Kdenlive stores an animated field's default unconverted as the
+            # property's value, so it is in the filter's units, while min and
+            # max are in the units shown, the filter's value times the factor.
             factor = float(field.get("factor", "1"))
-            shown = {key: float(field.get(key)) / factor for key in ("default", "min", "max")}
-            if abs(shown["default"] - value_of(index, kind).value) > 1e-12:
-                wrong(f"default {default} / {factor} is not the filter's {value_of(index, kind).value}")
-            if shown["min"] != 0.0 or shown["max"] != 1.0:
-                wrong(f"range {shown['min']}..{shown['max']} after the factor is not 0..1")
+            low, high = (float(field.get(key)) / factor for key in ("min", "max"))
+            if float(default) != value_of(index, kind).value:
+                wrong(f"default {default} is not the filter's {value_of(index, kind).value} (in the filter's units)")
+            if low != 0.0 or high != 1.0:
+                wrong(f"range {low}..{high} after the factor is not 0..1")
         elif kind == F0R_PARAM_BOOL:
             if float(default) != value_of(index, kind).value:
                 wrong(f"default {default} is not the filter's {value_of(index, kind).value}")

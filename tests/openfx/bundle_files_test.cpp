@@ -1,6 +1,7 @@
 // The two bundle binaries read as files: each exports exactly
-// OfxGetNumberOfPlugins and OfxGetPlugin, and the Win64 one is a 64-bit DLL
-// that imports only Windows' own DLLs. The Win64 binary is the cross build's
+// OfxGetNumberOfPlugins and OfxGetPlugin, neither links OpenGL, and the
+// Win64 one is a 64-bit DLL that imports only Windows' own DLLs (opengl32
+// among them would be OpenGL linked). The Win64 binary is the cross build's
 // ($TIDALHALO_OFX_WIN64 overrides the path); its checks are skipped when it
 // has not been built.
 #include <algorithm>
@@ -44,6 +45,26 @@ TEST(OfxBundleFiles, TheLinuxBinaryExportsTheTwoFunctionsOnly) {
     }
     ASSERT_EQ(pclose(pipe), 0);
     EXPECT_EQ(exported, kExports);
+}
+
+// A render node without OpenGL must still load it: the overlay finds OpenGL
+// when it first draws.
+TEST(OfxBundleFiles, TheLinuxBinaryNeedsNoOpenGlLibrary) {
+    FILE *pipe = popen(("objdump -p '" + std::string(TIDALHALO_OFX_PLUGIN) + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::set<std::string> needed;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        char name[256];
+        if (std::sscanf(line, " NEEDED %255s", name) == 1) needed.insert(name);
+    }
+    ASSERT_EQ(pclose(pipe), 0);
+    EXPECT_TRUE(needed.count("libc.so.6")) << "objdump output not understood";
+    for (const std::string &library : needed) {
+        EXPECT_FALSE(library.starts_with("libGL") || library.starts_with("libEGL") ||
+                     library.starts_with("libOpenGL"))
+            << library;
+    }
 }
 
 TEST(OfxBundleFiles, TheWin64BinaryExportsTheTwoFunctionsAndImportsOnlyWindows) {

@@ -7,11 +7,10 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/common/frame_file.h"
 #include "tests/openfx/ofx_pictures.h"
 
 namespace {
@@ -20,12 +19,7 @@ using namespace tidalhalo::ofxtest;
 
 constexpr OfxRectI BOUNDS{0, 0, 101, 67};
 
-struct Frame {
-    std::string name;
-    std::vector<unsigned char> bytes;
-};
-
-std::vector<Frame> RenderFrames(const std::string &binary) {
+std::vector<tidalhalo::test::NamedFrame> RenderFrames(const std::string &binary) {
     HostOptions options;
     options.cpus = 3;
     TestHost host(binary, options);
@@ -37,7 +31,7 @@ std::vector<Frame> RenderFrames(const std::string &binary) {
         {-20, 80, 70, 40, 35, 50, 512, {0.7, 0.6, 0.2}, {0.1, 0.3, 0.9}, false},
     };
     const double scales[] = {1.0, 0.5};
-    std::vector<Frame> frames;
+    std::vector<tidalhalo::test::NamedFrame> frames;
     for (double scale : scales) {
         Effect *instance = host.CreateInstance(OfxRectD{0, 0, BOUNDS.x2 / scale * 2.0, BOUNDS.y2 / scale}, 2.0);
         for (const char *depth : kDepths) {
@@ -71,34 +65,10 @@ int main(int argc, char **argv) {
         return 2;
     }
     try {
-        const std::vector<Frame> frames = RenderFrames(argv[1]);
-        std::vector<unsigned char> all;
-        for (const Frame &frame : frames) all.insert(all.end(), frame.bytes.begin(), frame.bytes.end());
-        std::ofstream(argv[2], std::ios::binary).write(reinterpret_cast<const char *>(all.data()),
-                                                       static_cast<std::streamsize>(all.size()));
-        if (argc == 4) {
-            std::ifstream in(argv[3], std::ios::binary);
-            const std::vector<unsigned char> reference((std::istreambuf_iterator<char>(in)),
-                                                       std::istreambuf_iterator<char>());
-            std::size_t offset = 0;
-            for (const Frame &frame : frames) {
-                for (std::size_t i = 0; i < frame.bytes.size(); ++i, ++offset) {
-                    if (offset >= reference.size() || reference[offset] != frame.bytes[i]) {
-                        std::fprintf(stderr, "ofx_frame_dump: %s differs at byte %zu\n", frame.name.c_str(), i);
-                        return 1;
-                    }
-                }
-            }
-            if (offset != reference.size()) {
-                std::fprintf(stderr, "ofx_frame_dump: the reference holds %zu bytes, not %zu\n", reference.size(),
-                             offset);
-                return 1;
-            }
-            std::printf("ofx_frame_dump: %zu frames, %zu bytes, identical\n", frames.size(), offset);
-        }
+        return tidalhalo::test::WriteAndCompareFrames("ofx_frame_dump", RenderFrames(argv[1]), argv[2],
+                                                      argc == 4 ? argv[3] : nullptr);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "ofx_frame_dump: %s\n", error.what());
         return 1;
     }
-    return 0;
 }

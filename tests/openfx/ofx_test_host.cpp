@@ -364,6 +364,9 @@ void DefineParamProperties(PropertySet &p, const std::string &type, const std::s
     if (type == kOfxParamTypeDouble || type == kOfxParamTypeDouble2D) {
         p.Define(kOfxParamPropDoubleType, 's', 1, true);
     }
+    if (type == kOfxParamTypeDouble2D) {
+        p.Define(kOfxParamPropUseHostOverlayHandle, 'i', 1, true);
+    }
 }
 
 Effect *ParamSetOwner(OfxParamSetHandle params, const char *call);
@@ -478,10 +481,64 @@ Effect *ParamSetOwner(OfxParamSetHandle params, const char *call) {
 
 OfxStatus ParamGetDerivative(OfxParamHandle, OfxTime, ...) { return ParamUnsupported(); }
 OfxStatus ParamGetIntegral(OfxParamHandle, OfxTime, OfxTime, ...) { return ParamUnsupported(); }
-OfxStatus ParamSetValue(OfxParamHandle, ...) { return ParamUnsupported(); }
-OfxStatus ParamSetValueAtTime(OfxParamHandle, OfxTime, ...) { return ParamUnsupported(); }
-OfxStatus ParamGetNumKeys(OfxParamHandle, unsigned int *keys) {
-    if (keys != nullptr) *keys = 0;
+
+// Reads a value of the parameter's type from the arguments: doubles for the
+// double types, one int for boolean and choice.
+std::vector<double> ReadValue(const Param &param, va_list args) {
+    std::vector<double> values;
+    if (param.type == kOfxParamTypeBoolean || param.type == kOfxParamTypeChoice) {
+        values.push_back(va_arg(args, int));
+        return values;
+    }
+    for (std::size_t i = 0; i < param.values.size(); ++i) values.push_back(va_arg(args, double));
+    return values;
+}
+
+std::string Listed(const std::vector<double> &values) {
+    std::string text;
+    for (double value : values) {
+        char number[40];
+        std::snprintf(number, sizeof number, " %.17g", value);
+        text += number;
+    }
+    return text;
+}
+
+OfxStatus ParamSetValue(OfxParamHandle handle, ...) {
+    Param *p = ParamOf(handle, "paramSetValue");
+    if (p == nullptr) return kOfxStatErrBadHandle;
+    TestHost *host = TestHost::Active();
+    if (host->InRender()) host->Breach("paramSetValue(" + p->name + ") in a render");
+    va_list args;
+    va_start(args, handle);
+    const std::vector<double> values = ReadValue(*p, args);
+    va_end(args);
+    std::lock_guard<std::recursive_mutex> guard(host->Lock());
+    if (!p->keys.empty()) host->Breach("paramSetValue(" + p->name + ") on an animated parameter");
+    p->values = values;
+    host->Edit("set " + p->name + Listed(values));
+    return kOfxStatOK;
+}
+
+OfxStatus ParamSetValueAtTime(OfxParamHandle handle, OfxTime time, ...) {
+    Param *p = ParamOf(handle, "paramSetValueAtTime");
+    if (p == nullptr) return kOfxStatErrBadHandle;
+    TestHost *host = TestHost::Active();
+    if (host->InRender()) host->Breach("paramSetValueAtTime(" + p->name + ") in a render");
+    va_list args;
+    va_start(args, time);
+    const std::vector<double> values = ReadValue(*p, args);
+    va_end(args);
+    std::lock_guard<std::recursive_mutex> guard(host->Lock());
+    p->keys[time] = values;
+    host->Edit("key " + p->name + " @" + Listed({time}).substr(1) + Listed(values));
+    return kOfxStatOK;
+}
+
+OfxStatus ParamGetNumKeys(OfxParamHandle handle, unsigned int *keys) {
+    Param *p = ParamOf(handle, "paramGetNumKeys");
+    if (p == nullptr || keys == nullptr) return kOfxStatErrBadHandle;
+    *keys = static_cast<unsigned int>(p->keys.size());
     return kOfxStatOK;
 }
 OfxStatus ParamGetKeyTime(OfxParamHandle, unsigned int, OfxTime *) { return kOfxStatErrBadIndex; }
@@ -489,15 +546,44 @@ OfxStatus ParamGetKeyIndex(OfxParamHandle, OfxTime, int, int *) { return kOfxSta
 OfxStatus ParamDeleteKey(OfxParamHandle, OfxTime) { return kOfxStatErrBadIndex; }
 OfxStatus ParamDeleteAllKeys(OfxParamHandle) { return kOfxStatOK; }
 OfxStatus ParamCopy(OfxParamHandle, OfxParamHandle, OfxTime, const OfxRangeD *) { return ParamUnsupported(); }
-OfxStatus ParamEditBegin(OfxParamSetHandle, const char *) { return kOfxStatOK; }
-OfxStatus ParamEditEnd(OfxParamSetHandle) { return kOfxStatOK; }
+
+OfxStatus ParamEditBegin(OfxParamSetHandle params, const char *name) {
+    TestHost *host = TestHost::Active();
+    if (ParamSetOwner(params, "paramEditBegin") == nullptr) return kOfxStatErrBadHandle;
+    if (host->OpenEdits() > 0) host->Breach("paramEditBegin(" + Quoted(name) + ") inside another edit");
+    host->OpenEdit(1);
+    host->Edit("begin " + std::string(name == nullptr ? "" : name));
+    return kOfxStatOK;
+}
+
+OfxStatus ParamEditEnd(OfxParamSetHandle params) {
+    TestHost *host = TestHost::Active();
+    if (ParamSetOwner(params, "paramEditEnd") == nullptr) return kOfxStatErrBadHandle;
+    if (host->OpenEdits() == 0) {
+        host->Breach("paramEditEnd without paramEditBegin");
+        return kOfxStatFailed;
+    }
+    host->OpenEdit(-1);
+    host->Edit("end");
+    return kOfxStatOK;
+}
+
+// An animated parameter holds its keys' values, the earlier key's between two.
+std::vector<double> ValueAt(const Param &param, OfxTime time) {
+    if (param.keys.empty()) return param.values;
+    auto after = param.keys.upper_bound(time);
+    return after == param.keys.begin() ? after->second : std::prev(after)->second;
+}
 
 OfxStatus ParamGetValueAtTime(OfxParamHandle handle, OfxTime time, ...) {
     Param *p = ParamOf(handle, "paramGetValueAtTime");
     if (p == nullptr) return kOfxStatErrBadHandle;
+    Param held;
+    held.type = p->type;
+    held.values = ValueAt(*p, time);
     va_list args;
     va_start(args, time);
-    const OfxStatus status = WriteValue(*p, args);
+    const OfxStatus status = WriteValue(held, args);
     va_end(args);
     return status;
 }
@@ -599,6 +685,85 @@ OfxStatus MessageV1(void *, const char *type, const char *, const char *format, 
     return kOfxStatOK;
 }
 const OfxMessageSuiteV1 MESSAGE_SUITE = {MessageV1};
+
+Interact *InteractOf(const void *handle, const char *call) {
+    TestHost *host = TestHost::Active();
+    if (!host->IsHandle(handle, 'i')) {
+        host->Breach(std::string(call) + "(bad interact handle)");
+        return nullptr;
+    }
+    return static_cast<Interact *>(const_cast<void *>(handle));
+}
+
+OfxStatus InteractSwapBuffers(OfxInteractHandle handle) {
+    // The host shows what the overlay drew; an overlay never swaps.
+    TestHost::Active()->Breach(InteractOf(handle, "interactSwapBuffers") == nullptr
+                                   ? "interactSwapBuffers(bad handle)"
+                                   : "interactSwapBuffers called by an overlay");
+    return kOfxStatOK;
+}
+OfxStatus InteractRedraw(OfxInteractHandle handle) {
+    Interact *interact = InteractOf(handle, "interactRedraw");
+    if (interact == nullptr) return kOfxStatErrBadHandle;
+    interact->redraws += 1;
+    return kOfxStatOK;
+}
+OfxStatus InteractGetPropertySet(OfxInteractHandle handle, OfxPropertySetHandle *props) {
+    Interact *interact = InteractOf(handle, "interactGetPropertySet");
+    if (interact == nullptr || props == nullptr) return kOfxStatErrBadHandle;
+    *props = reinterpret_cast<OfxPropertySetHandle>(&interact->props);
+    return kOfxStatOK;
+}
+const OfxInteractSuiteV1 INTERACT_SUITE = {InteractSwapBuffers, InteractRedraw, InteractGetPropertySet};
+
+DrawRecording *RecordingOf(OfxDrawContextHandle context, const char *call) {
+    TestHost *host = TestHost::Active();
+    if (!host->IsHandle(context, 'd')) {
+        host->Breach(std::string(call) + "(bad draw context)");
+        return nullptr;
+    }
+    return reinterpret_cast<DrawRecording *>(context);
+}
+OfxStatus DrawGetColour(OfxDrawContextHandle context, OfxStandardColour, OfxRGBAColourF *colour) {
+    DrawRecording *recording = RecordingOf(context, "getColour");
+    if (recording == nullptr || colour == nullptr) return kOfxStatErrBadHandle;
+    *colour = OfxRGBAColourF{1, 1, 1, 1};
+    recording->calls.push_back({"getColour", {}, 0, -1, {}});
+    return kOfxStatOK;
+}
+OfxStatus DrawSetColour(OfxDrawContextHandle context, const OfxRGBAColourF *colour) {
+    DrawRecording *recording = RecordingOf(context, "setColour");
+    if (recording == nullptr || colour == nullptr) return kOfxStatErrBadHandle;
+    recording->calls.push_back({"setColour", *colour, 0, -1, {}});
+    return kOfxStatOK;
+}
+OfxStatus DrawSetLineWidth(OfxDrawContextHandle context, float width) {
+    DrawRecording *recording = RecordingOf(context, "setLineWidth");
+    if (recording == nullptr) return kOfxStatErrBadHandle;
+    recording->calls.push_back({"setLineWidth", {}, width, -1, {}});
+    return kOfxStatOK;
+}
+OfxStatus DrawSetLineStipple(OfxDrawContextHandle context, OfxDrawLineStipplePattern pattern) {
+    DrawRecording *recording = RecordingOf(context, "setLineStipple");
+    if (recording == nullptr) return kOfxStatErrBadHandle;
+    recording->calls.push_back({"setLineStipple", {}, 0, static_cast<int>(pattern), {}});
+    return kOfxStatOK;
+}
+OfxStatus DrawDraw(OfxDrawContextHandle context, OfxDrawPrimitive primitive, const OfxPointD *points, int count) {
+    DrawRecording *recording = RecordingOf(context, "draw");
+    if (recording == nullptr || (points == nullptr && count > 0) || count < 0) return kOfxStatErrBadHandle;
+    recording->calls.push_back({"draw", {}, 0, static_cast<int>(primitive),
+                                std::vector<OfxPointD>(points, points + count)});
+    return kOfxStatOK;
+}
+OfxStatus DrawText(OfxDrawContextHandle context, const char *, const OfxPointD *, int) {
+    DrawRecording *recording = RecordingOf(context, "drawText");
+    if (recording == nullptr) return kOfxStatErrBadHandle;
+    recording->calls.push_back({"drawText", {}, 0, -1, {}});
+    return kOfxStatOK;
+}
+const OfxDrawSuiteV1 DRAW_SUITE = {DrawGetColour, DrawSetColour, DrawSetLineWidth,
+                                   DrawSetLineStipple, DrawDraw, DrawText};
 
 const void *FetchSuiteThunk(OfxPropertySetHandle host, const char *name, int version) {
     return TestHost::Active()->FetchSuite(host, name, version);
@@ -735,6 +900,7 @@ TestHost::TestHost(const std::string &binary, HostOptions options, Strictness le
     host_props_.SetStrings(kOfxImageEffectPropSupportedContexts,
                            {kOfxImageEffectContextFilter, kOfxImageEffectContextGeneral});
     host_props_.SetStrings(kOfxImageEffectPropSupportedComponents, {kOfxImageComponentRGBA});
+    if (options_.overlays >= 0) host_props_.SetInts(kOfxImageEffectPropSupportsOverlays, {options_.overlays});
     Register(&host_props_, 'p');
     host_.host = reinterpret_cast<OfxPropertySetHandle>(&host_props_);
     host_.fetchSuite = FetchSuiteThunk;
@@ -744,6 +910,9 @@ TestHost::TestHost(const std::string &binary, HostOptions options, Strictness le
 }
 
 TestHost::~TestHost() {
+    for (auto &interact : interacts_) {
+        if (interact != nullptr) OverlayCall(kOfxActionDestroyInstance, interact.get(), nullptr);
+    }
     for (auto &instance : instances_) {
         if (instance != nullptr) Call(kOfxActionDestroyInstance, instance.get());
     }
@@ -763,6 +932,8 @@ const void *TestHost::FetchSuite(OfxPropertySetHandle host, const char *name, in
     if (suite == kOfxMemorySuite && version == 1) return &MEMORY_SUITE;
     if (suite == kOfxMultiThreadSuite && version == 1 && options_.multithread_suite) return &MULTITHREAD_SUITE;
     if (suite == kOfxMessageSuite && version == 1 && options_.message_suite) return &MESSAGE_SUITE;
+    if (suite == kOfxInteractSuite && version == 1 && options_.interact_suite) return &INTERACT_SUITE;
+    if (suite == kOfxDrawSuite && version == 1 && options_.draw_suite) return &DRAW_SUITE;
     return nullptr;
 }
 
@@ -814,6 +985,10 @@ OfxStatus TestHost::Describe() {
                              kOfxImageEffectPluginPropFieldRenderTwiceAlways,
                              kOfxImageEffectPluginPropHostFrameThreading}) {
         p.Define(name, 'i', 1, true);
+    }
+    for (const char *name : {kOfxImageEffectPluginPropOverlayInteractV1, kOfxImageEffectPluginPropOverlayInteractV2}) {
+        p.Define(name, 'p', 1, true);
+        p.properties[name].pointers = {nullptr};
     }
     Register(&descriptor_->props, 'p');
     Register(descriptor_.get(), 'e');
@@ -1097,6 +1272,145 @@ void TestHost::ClearBreaches() {
 int TestHost::OutstandingImages() const {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     return static_cast<int>(images_out_.size());
+}
+
+OfxPluginEntryPoint *TestHost::OverlayEntry(bool v2) const {
+    const Property *entry =
+        descriptor_ == nullptr
+            ? nullptr
+            : descriptor_->props.Find(v2 ? kOfxImageEffectPluginPropOverlayInteractV2
+                                         : kOfxImageEffectPluginPropOverlayInteractV1);
+    if (entry == nullptr || entry->pointers.empty()) return nullptr;
+    return reinterpret_cast<OfxPluginEntryPoint *>(entry->pointers[0]);
+}
+
+OfxStatus TestHost::OverlayCall(const char *action, const void *handle, PropertySet *in_args) {
+    OfxPluginEntryPoint *entry = OverlayEntry();
+    if (entry == nullptr) throw std::runtime_error("the plug-in gave no overlay");
+    if (in_args != nullptr) Register(in_args, 'p');
+    active_host = this;
+    current_action = std::string("overlay ") + (action == nullptr ? "" : action);
+    const OfxStatus status = entry(action, handle, reinterpret_cast<OfxPropertySetHandle>(in_args), nullptr);
+    if (in_args != nullptr) {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        handles_.erase({in_args, 'p'});
+    }
+    return status;
+}
+
+Interact *TestHost::CreateOverlay(Effect &instance, const std::vector<double> &suggested_colour) {
+    if (OverlayEntry() == nullptr) return nullptr;
+    auto interact = std::make_unique<Interact>();
+    interact->effect = &instance;
+    PropertySet &p = interact->props;
+    p.what = "overlay";
+    p.SetPointer(kOfxPropEffectInstance, &instance);
+    p.Define(kOfxPropInstanceData, 'p', 1, true);
+    p.properties[kOfxPropInstanceData].pointers = {nullptr};
+    p.Define(kOfxInteractPropSlaveToParam, 's', 0, true);
+    p.SetDoubles(kOfxInteractPropPixelScale, {1.0, 1.0});
+    p.SetDoubles(kOfxInteractPropBackgroundColour, {0.0, 0.0, 0.0});
+    if (!suggested_colour.empty()) p.SetDoubles(kOfxInteractPropSuggestedColour, suggested_colour);
+    p.SetInts(kOfxInteractPropHasAlpha, {1});
+    p.SetInts(kOfxInteractPropBitDepth, {8});
+    Register(&interact->props, 'p');
+    Register(interact.get(), 'i');
+    // The overlay's descriptor is described once, as a host does before the first instance.
+    Interact descriptor;
+    descriptor.props.what = "overlay descriptor";
+    descriptor.props.SetInts(kOfxInteractPropHasAlpha, {1});
+    descriptor.props.SetInts(kOfxInteractPropBitDepth, {8});
+    Register(&descriptor.props, 'p');
+    Register(&descriptor, 'i');
+    const OfxStatus described = OverlayCall(kOfxActionDescribe, &descriptor, nullptr);
+    handles_.erase({&descriptor, 'i'});
+    handles_.erase({&descriptor.props, 'p'});
+    if (described != kOfxStatOK && described != kOfxStatReplyDefault) return nullptr;
+    const OfxStatus status = OverlayCall(kOfxActionCreateInstance, interact.get(), nullptr);
+    if (status != kOfxStatOK && status != kOfxStatReplyDefault) return nullptr;
+    interacts_.push_back(std::move(interact));
+    return interacts_.back().get();
+}
+
+OfxStatus TestHost::DestroyOverlay(Interact *interact) {
+    for (auto &held : interacts_) {
+        if (held.get() == interact) {
+            const OfxStatus status = OverlayCall(kOfxActionDestroyInstance, interact, nullptr);
+            handles_.erase({interact, 'i'});
+            handles_.erase({&interact->props, 'p'});
+            held.reset();
+            return status;
+        }
+    }
+    return kOfxStatErrBadHandle;
+}
+
+PropertySet TestHost::DrawArgs(Interact &interact, const OverlayEvent &event) const {
+    PropertySet args;
+    args.what = "overlay arguments";
+    args.SetPointer(kOfxPropEffectInstance, interact.effect);
+    args.SetDoubles(kOfxInteractPropPixelScale, {event.scale_x, event.scale_y});
+    args.SetDoubles(kOfxInteractPropBackgroundColour, {0.0, 0.0, 0.0});
+    args.SetDoubles(kOfxPropTime, {event.time});
+    args.SetDoubles(kOfxImageEffectPropRenderScale, {1.0, 1.0});
+    if (event.draw_context != nullptr) args.SetPointer(kOfxInteractPropDrawContext, event.draw_context);
+    return args;
+}
+
+PropertySet TestHost::PenArgs(Interact &interact, const OverlayEvent &event) const {
+    PropertySet args = DrawArgs(interact, event);
+    args.properties.erase(kOfxInteractPropDrawContext);
+    args.SetDoubles(kOfxInteractPropPenPosition, {event.x, event.y});
+    args.SetInts(kOfxInteractPropPenViewportPosition,
+                 {static_cast<int>(event.x / event.scale_x), static_cast<int>(event.y / event.scale_y)});
+    args.SetDoubles(kOfxInteractPropPenPressure, {1.0});
+    return args;
+}
+
+OfxStatus TestHost::Draw(Interact &interact, const OverlayEvent &event) {
+    PropertySet args = DrawArgs(interact, event);
+    if (event.draw_context != nullptr) Register(event.draw_context, 'd');
+    const OfxStatus status = OverlayCall(kOfxInteractActionDraw, &interact, &args);
+    if (event.draw_context != nullptr) {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        handles_.erase({event.draw_context, 'd'});
+    }
+    return status;
+}
+
+OfxStatus TestHost::Pen(Interact &interact, const char *action, const OverlayEvent &event) {
+    PropertySet args = PenArgs(interact, event);
+    return OverlayCall(action, &interact, &args);
+}
+
+std::vector<std::string> TestHost::Edits() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return edits_;
+}
+
+void TestHost::ClearEdits() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    edits_.clear();
+}
+
+void TestHost::Edit(const std::string &what) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    edits_.push_back(what);
+}
+
+int TestHost::OpenEdits() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return open_edits_;
+}
+
+void TestHost::OpenEdit(int change) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    open_edits_ += change;
+}
+
+bool TestHost::IsHandle(const void *handle, char kind) const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return handles_.count({handle, kind}) != 0;
 }
 
 }  // namespace tidalhalo::ofxtest

@@ -33,6 +33,9 @@ struct HostOptions {
     bool message_suite = true;
     bool normalised_defaults = true;        // knows OfxParamPropDefaultCoordinateSystem
     bool newer_properties = true;           // knows the 1.2 version and description properties
+    int overlays = 1;                       // OfxImageEffectPropSupportsOverlays; -1 leaves it out
+    bool interact_suite = true;
+    bool draw_suite = false;                // offers the 1.5 draw suite
     unsigned cpus = 2;
 };
 
@@ -85,7 +88,8 @@ struct Param {
     std::string name;
     std::string type;
     PropertySet props;
-    std::vector<double> values;  // one per dimension; ints as doubles
+    std::vector<double> values;                   // one per dimension; ints as doubles
+    std::map<double, std::vector<double>> keys;  // when animated: values at key times, held between them
 };
 
 struct Clip {
@@ -102,6 +106,33 @@ struct Effect {
     std::vector<std::unique_ptr<Param>> params;
     std::map<std::string, std::unique_ptr<Clip>> clips;
     bool is_instance = false;
+};
+
+// An overlay the plug-in draws over the host's viewer.
+struct Interact {
+    PropertySet props;
+    Effect *effect = nullptr;
+    int redraws = 0;  // interactRedraw calls
+};
+
+// What the host's draw suite was asked to do, call by call.
+struct DrawCall {
+    std::string what;  // "setColour", "setLineWidth", "draw", ...
+    OfxRGBAColourF colour{0, 0, 0, 0};
+    float width = 0;
+    int primitive = -1;
+    std::vector<OfxPointD> points;
+};
+struct DrawRecording {
+    std::vector<DrawCall> calls;
+};
+
+// Where the viewer's pen is and how the viewer shows canonical space.
+struct OverlayEvent {
+    double time = 0;
+    double scale_x = 1, scale_y = 1;  // canonical units per screen pixel
+    double x = 0, y = 0;              // pen, canonical
+    DrawRecording *draw_context = nullptr;  // a draw through the host's draw suite
 };
 
 struct RenderRequest {
@@ -149,6 +180,27 @@ public:
 
     OfxStatus ClipPreferences(Effect &instance, PropertySet &out_args);
 
+    // The overlay entry the describe action gave (V1, or V2), or null.
+    OfxPluginEntryPoint *OverlayEntry(bool v2 = false) const;
+    // Describes and creates an overlay on the instance; null when the plug-in
+    // has none or refused it. suggested_colour empty gives none.
+    Interact *CreateOverlay(Effect &instance, const std::vector<double> &suggested_colour = {});
+    OfxStatus DestroyOverlay(Interact *interact);
+    // An overlay action with arguments built from the event (draw and pen
+    // actions), or with the given arguments, or none (in_args null).
+    OfxStatus OverlayCall(const char *action, const void *handle, PropertySet *in_args);
+    OfxStatus Draw(Interact &interact, const OverlayEvent &event);
+    OfxStatus Pen(Interact &interact, const char *action, const OverlayEvent &event);
+    PropertySet DrawArgs(Interact &interact, const OverlayEvent &event) const;
+    PropertySet PenArgs(Interact &interact, const OverlayEvent &event) const;
+    // Parameter edits as the plug-in made them: "begin <name>", "end",
+    // "set <param> v...", "key <param> @t v...".
+    std::vector<std::string> Edits() const;
+    void ClearEdits();
+    void Edit(const std::string &what);
+    int OpenEdits() const;
+    void OpenEdit(int change);
+
     // Breaches recorded so far, and the messages the plug-in sent.
     std::vector<std::string> Breaches() const;
     std::vector<std::string> Messages() const;
@@ -165,6 +217,7 @@ public:
     bool IsClip(const void *handle) const;
     bool IsParam(const void *handle) const;
     bool IsParamSet(const void *handle) const;
+    bool IsHandle(const void *handle, char kind) const;
     PropertySet *ImageHandOut(Clip &clip, double time);
     bool ImageGiveBack(const void *handle);
     const void *FetchSuite(OfxPropertySetHandle host, const char *name, int version);
@@ -187,7 +240,11 @@ private:
     std::unique_ptr<Effect> descriptor_;
     std::unique_ptr<Effect> context_descriptor_;
     std::vector<std::unique_ptr<Effect>> instances_;
-    // 'p' property set, 'e' effect, 'c' clip, 'q' param, 's' param set
+    std::vector<std::unique_ptr<Interact>> interacts_;
+    std::vector<std::string> edits_;
+    int open_edits_ = 0;
+    // 'p' property set, 'e' effect, 'c' clip, 'q' param, 's' param set,
+    // 'i' interact, 'd' draw context
     std::set<std::pair<const void *, char>> handles_;
     struct HeldImage {
         std::unique_ptr<PropertySet> props;

@@ -8,7 +8,7 @@
 
 #include "built_module.h"
 #include "compiled_resources.h"
-#include "entry/identity.h"
+#include "params/identity.h"
 #include "sim/pe/pe_file.h"
 
 namespace {

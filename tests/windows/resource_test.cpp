@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "compiled_resources.h"
-#include "entry/identity.h"
+#include "params/identity.h"
 #include "sim/pe/pe_file.h"
 
 namespace {

@@ -1,6 +1,7 @@
-/* The module's identity: one definition serves GlobalSetup and the
-   registration resource script, so the two can never disagree. Plain
-   macros, because the resource compiler's preprocessor reads this file. */
+/* The effect's identity: one definition serves every face (the module's
+   GlobalSetup and registration resource script, the OpenFX plug-in, the
+   frei0r filter), so they can never disagree. Plain macros, because the
+   resource compiler's preprocessor reads this file. */
 #ifndef TIDALHALO_IDENTITY_H
 #define TIDALHALO_IDENTITY_H
 
