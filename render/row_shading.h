@@ -1,0 +1,25 @@
+// Shading a stretch of a row at once, for the faces that own their loop:
+// what the pixel functions give those pixels one call at a time, byte for
+// byte, without a call per pixel. Columns the ring cannot reach get the
+// blend's coverage-0 result by the cheapest form the row plan names; the
+// rest take their coverage eight pixels ahead.
+#pragma once
+
+#include <cstdint>
+
+#include "host/host_types.h"
+#include "render/ring_render_info.h"
+
+// Shades count pixels of row y from column x on, in[k] into out[k], as
+// ShadePixel8(&info, x + k, y, in + k, out + k) called for k = 0, 1, ... in
+// turn on the calling thread would, the thread's scatter generator included:
+// column 0 reseeds it, every other column goes on from where the thread
+// left it. So a row may be shaded in several stretches, left to right. in
+// and out may be the same pixels but must not otherwise overlap; columns
+// past the 32-bit range are not shaded.
+void ShadeRow8(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_Pixel *in,
+               PF_Pixel *out) noexcept;
+void ShadeRow16(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_Pixel16 *in,
+                PF_Pixel16 *out) noexcept;
+void ShadeRowFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_PixelFloat *in,
+                   PF_PixelFloat *out) noexcept;
