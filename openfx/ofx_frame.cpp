@@ -8,12 +8,13 @@
 
 #include <xmmintrin.h>
 
-#include "render/pixel_functions.h"
+#include "render/row_shading.h"
 
 namespace {
 
-// How far ahead of the pixels being read and written to prefetch.
-constexpr uintptr_t OFX_PREFETCH_BYTES = 1024;
+// A row is shaded this many pixels at a time, each stretch moved into the
+// module's pixel layout and back on the stack, where it stays in cache.
+constexpr int32_t OFX_STRETCH = 256;
 
 // Below this many pixels a band costs more to start than it saves.
 constexpr int64_t OFX_PIXELS_PER_BAND = 1 << 16;
@@ -63,8 +64,8 @@ struct BytePixels {
         word = std::rotr(word, 8);
         std::memcpy(rgba, &word, 4);
     }
-    static void Shade(void *refcon, int32_t x, int32_t y, const Pixel *in, Pixel *out) noexcept {
-        ShadePixel8(refcon, x, y, in, out);
+    static void Shade(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, Pixel *pixels) noexcept {
+        ShadeRow8(info, x, y, count, pixels, pixels);
     }
 };
 
@@ -86,8 +87,8 @@ struct FloatPixels {
         std::memcpy(&argb, &p, sizeof p);
         _mm_storeu_ps(rgba, _mm_shuffle_ps(argb, argb, _MM_SHUFFLE(0, 3, 2, 1)));
     }
-    static void Shade(void *refcon, int32_t x, int32_t y, const Pixel *in, Pixel *out) noexcept {
-        ShadePixelFloat(refcon, x, y, in, out);
+    static void Shade(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, Pixel *pixels) noexcept {
+        ShadeRowFloat(info, x, y, count, pixels, pixels);
     }
 };
 
@@ -103,64 +104,52 @@ struct ShortPixels {
         rgba[2] = ShortFromFloat(p.blue);
         rgba[3] = ShortFromFloat(p.alpha);
     }
-    static void Shade(void *refcon, int32_t x, int32_t y, const Pixel *in, Pixel *out) noexcept {
-        ShadePixelFloat(refcon, x, y, in, out);
+    static void Shade(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, Pixel *pixels) noexcept {
+        ShadeRowFloat(info, x, y, count, pixels, pixels);
     }
 };
 
-// Rows are walked left to right: asking for the cache lines a little ahead
-// keeps the walk from waiting on memory. A prefetch never faults, so an
-// address past the image's end does no harm; it is formed as an integer.
-inline void PrefetchAhead(const void *at, bool for_writing) noexcept {
-    const auto ahead = reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(at) + OFX_PREFETCH_BYTES);
-    if (for_writing) {
-        __builtin_prefetch(ahead, 1);
-    } else {
-        __builtin_prefetch(ahead, 0);
-    }
-}
-
-// Each row from its left end: before and after the columns the source
-// holds a pixel is transparent black, within them it is read where it lies.
-template <typename Depth>
-inline void ShadeSpan(void *refcon, int32_t first, int32_t end, int32_t row, const typename Depth::Channel *from,
-                      typename Depth::Channel *to) noexcept {
-    using Pixel = typename Depth::Pixel;
-    for (int32_t column = first; column < end; ++column, to += 4) {
-        Pixel in{};
-        if (from != nullptr) {
-            PrefetchAhead(from, false);
-            in = Depth::Load(from);
-            from += 4;
-        }
-        Pixel shaded = in;
-        Depth::Shade(refcon, column, row, &in, &shaded);
-        PrefetchAhead(to, true);
-        Depth::Store(shaded, to);
-    }
-}
-
+// Each row from its left end, a stretch at a time: before and after the
+// columns the source holds a pixel is transparent black, within them it is
+// read where it lies. Shaded in place, a pixel that an unknown blend mode
+// leaves alone comes out as it went in.
 template <typename Depth>
 void ShadeRowsAs(const OfxShadeJob &job, int32_t first_row, int32_t end_row) noexcept {
     using Channel = typename Depth::Channel;
+    using Pixel = typename Depth::Pixel;
     constexpr int64_t pixel_bytes = 4 * sizeof(Channel);
-    void *refcon = const_cast<RingRenderInfo *>(job.info);  // the pixel functions only read it
     const int32_t width = job.window.x2 - job.window.x1;
+    Pixel pixels[OFX_STRETCH];
     for (int32_t row = first_row; row < end_row; ++row) {
         const int32_t y = job.window.y2 - 1 - row;
         Channel *destination = reinterpret_cast<Channel *>(PixelAddress(job.output, job.window.x1, y, pixel_bytes));
         const SourceSpan span = SourceColumns(job, y, width);
-        const int32_t inside_first = span.first < span.end ? span.first : width;
-        const int32_t inside_end = span.first < span.end ? span.end : width;
-        ShadeSpan<Depth>(refcon, 0, inside_first, row, nullptr, destination);
-        if (inside_first < inside_end) {
-            const auto *source = reinterpret_cast<const Channel *>(
-                PixelAddress(job.source, job.window.x1 + inside_first, y, pixel_bytes));
-            ShadeSpan<Depth>(refcon, inside_first, inside_end, row, source,
-                             destination + static_cast<std::ptrdiff_t>(inside_first) * 4);
+        const Channel *source = nullptr;
+        if (span.first < span.end) {
+            source = reinterpret_cast<const Channel *>(
+                PixelAddress(job.source, job.window.x1 + span.first, y, pixel_bytes));
         }
-        ShadeSpan<Depth>(refcon, inside_end, width, row, nullptr,
-                         destination + static_cast<std::ptrdiff_t>(inside_end) * 4);
+        for (int32_t column = 0; column < width; column += OFX_STRETCH) {
+            const int32_t count = width - column < OFX_STRETCH ? width - column : OFX_STRETCH;
+            const auto within = [column, count](int32_t edge) {
+                return edge < column ? 0 : (edge > column + count ? count : edge - column);
+            };
+            const int32_t inside_first = source != nullptr ? within(span.first) : count;
+            const int32_t inside_end = source != nullptr ? within(span.end) : count;
+            for (int32_t k = 0; k < inside_first; ++k) {
+                pixels[k] = Pixel{};
+            }
+            for (int32_t k = inside_first; k < inside_end; ++k) {
+                pixels[k] = Depth::Load(source + static_cast<std::ptrdiff_t>(column + k - span.first) * 4);
+            }
+            for (int32_t k = inside_end; k < count; ++k) {
+                pixels[k] = Pixel{};
+            }
+            Depth::Shade(*job.info, column, row, static_cast<uint32_t>(count), pixels);
+            for (int32_t k = 0; k < count; ++k) {
+                Depth::Store(pixels[k], destination + static_cast<std::ptrdiff_t>(column + k) * 4);
+            }
+        }
     }
 }
 
