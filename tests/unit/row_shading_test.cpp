@@ -88,12 +88,12 @@ Shaded<Pixel> ByRow(RingRenderInfo &info, const std::vector<Pixel> &source, cons
     size_t at = 0;
     for (const int32_t y : walk.rows) {
         auto left = static_cast<uint32_t>(walk.width);
-        int32_t x = walk.first;
+        int64_t x = walk.first;  // past the last column once the row is done
         for (size_t c = 0; left != 0; ++c) {
             const uint32_t stretch = c < walk.cuts.size() && walk.cuts[c] < left ? walk.cuts[c] : left;
             const Pixel *in = in_place ? &shaded.pixels[at] : &source[at];
-            Shading<Pixel>::row(info, x, y, stretch, in, &shaded.pixels[at]);
-            x += static_cast<int32_t>(stretch);
+            Shading<Pixel>::row(info, static_cast<int32_t>(x), y, stretch, in, &shaded.pixels[at]);
+            x += stretch;
             at += stretch;
             left -= stretch;
         }
