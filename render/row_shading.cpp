@@ -6,6 +6,9 @@
 #include <cstring>
 #include <limits>
 
+#include <emmintrin.h>
+
+#include "params/ring_params.h"
 #include "render/coverage_ahead.h"
 #include "render/ring_coverage.h"
 #include "render/ring_plan.h"
@@ -17,10 +20,11 @@ namespace {
 
 using ring_depth::ShadeUncovered;
 
+static_assert(std::endian::native == std::endian::little, "8-bit pixels are read as little-endian words");
+
 // Uncovered 8-bit pixels are looked at this many at a time, so that a run
 // whose alphas are all from 128 up, which the round trip keeps, is a copy.
 constexpr size_t ROW_KEEP_BLOCK = 8;
-constexpr uint32_t ROW_HIGH_ALPHA_BIT = 0x80u;  // the alpha is a little-endian word's low byte
 
 // Every alpha from 128 up comes through a / 255 and back as it went in.
 constexpr bool KeepsHighAlpha() noexcept {
@@ -33,6 +37,64 @@ constexpr bool KeepsHighAlpha() noexcept {
 }
 static_assert(KeepsHighAlpha());
 
+// How a row holds its pixels: Element is what a row pointer points to,
+// STRIDE of them a pixel; Load and Store move one pixel between the row and
+// the depth's pixel. ALPHA_SHIFT places an 8-bit pixel's alpha in its
+// little-endian word.
+template <typename Depth>
+struct ModuleLayout {
+    using Pixel = typename Depth::PixelType;
+    using Element = Pixel;
+    static constexpr size_t STRIDE = 1;
+    static constexpr uint32_t ALPHA_SHIFT = 0;
+    static Pixel Load(const Element *at) noexcept { return *at; }
+    static void Store(const Pixel &pixel, Element *at) noexcept { *at = pixel; }
+};
+
+struct RgbaBytes {
+    using Pixel = PF_Pixel;
+    using Element = uint8_t;
+    static constexpr size_t STRIDE = 4;
+    static constexpr uint32_t ALPHA_SHIFT = 24;
+    // Red, green, blue, alpha in memory to alpha, red, green, blue is one
+    // rotation of the four bytes read as a little-endian word.
+    static Pixel Load(const Element *at) noexcept {
+        uint32_t word;
+        std::memcpy(&word, at, 4);
+        word = std::rotl(word, 8);
+        Pixel pixel;
+        std::memcpy(&pixel, &word, 4);
+        return pixel;
+    }
+    static void Store(const Pixel &pixel, Element *at) noexcept {
+        uint32_t word;
+        std::memcpy(&word, &pixel, 4);
+        word = std::rotr(word, 8);
+        std::memcpy(at, &word, 4);
+    }
+};
+
+struct RgbaFloats {
+    using Pixel = PF_PixelFloat;
+    using Element = float;
+    static constexpr size_t STRIDE = 4;
+    static constexpr uint32_t ALPHA_SHIFT = 0;
+    // One rotation of the four lanes each way, as whole 16-byte moves: no
+    // value is converted, so every bit, NaN payloads too, passes unchanged.
+    static Pixel Load(const Element *at) noexcept {
+        const __m128 lanes = _mm_loadu_ps(at);
+        const __m128 argb = _mm_shuffle_ps(lanes, lanes, _MM_SHUFFLE(2, 1, 0, 3));
+        Pixel pixel;
+        std::memcpy(&pixel, &argb, sizeof pixel);
+        return pixel;
+    }
+    static void Store(const Pixel &pixel, Element *at) noexcept {
+        __m128 argb;
+        std::memcpy(&argb, &pixel, sizeof pixel);
+        _mm_storeu_ps(at, _mm_shuffle_ps(argb, argb, _MM_SHUFFLE(0, 3, 2, 1)));
+    }
+};
+
 // The generator stepped as count pixels would step it, in steps ScatterDiscard takes.
 void DiscardNoise(uint64_t count) noexcept {
     constexpr auto most = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
@@ -43,63 +105,102 @@ void DiscardNoise(uint64_t count) noexcept {
     }
 }
 
-template <typename Depth, typename Pixel = typename Depth::PixelType>
-void KeepStretch(const Pixel *in, Pixel *out, size_t count) noexcept {
+// The generator values of columns [x, end) of row y drawn and dropped.
+void SkipNoise(const RingRenderInfo &info, int64_t x, int64_t end, int32_t y) noexcept {
+    if (!(info.scatter > 0.0)) {
+        return;
+    }
+    if (x <= 0 && 0 < end) {
+        DiscardNoise(static_cast<uint64_t>(-x));
+        RingReseedRow(info, y);
+        x = 0;
+    }
+    DiscardNoise(static_cast<uint64_t>(end - x));
+}
+
+// 8-bit modes normal and add keep the colour and send the alpha through
+// a / 255 and back; a block whose alphas are all from 128 up moves as it is.
+template <typename Layout>
+void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *out, size_t count) noexcept {
+    constexpr uint32_t shift = Layout::ALPHA_SHIFT;
+    constexpr uint32_t high_alpha = 0x80u << shift;
+    constexpr uint32_t color = ~(0xFFu << shift);
+    const auto keep = [](uint32_t word) {
+        return (word & color) | static_cast<uint32_t>(RING_ZERO_COVERAGE_ALPHA8[(word >> shift) & 0xFFu]) << shift;
+    };
+    const auto *from = reinterpret_cast<const unsigned char *>(in);
+    auto *to = reinterpret_cast<unsigned char *>(out);
     size_t i = 0;
-    if constexpr (sizeof(Pixel) == 4 && std::endian::native == std::endian::little) {
-        for (; i + ROW_KEEP_BLOCK <= count; i += ROW_KEEP_BLOCK) {
-            uint32_t words[ROW_KEEP_BLOCK];
-            std::memcpy(words, in + i, sizeof words);
-            uint32_t all = ~0u;
-            for (const uint32_t word : words) {
-                all &= word;
-            }
-            if ((all & ROW_HIGH_ALPHA_BIT) == 0) {
-                for (uint32_t &word : words) {
-                    word = (word & 0xFFFFFF00u) | RING_ZERO_COVERAGE_ALPHA8[word & 0xFFu];
-                }
-            }
-            std::memcpy(out + i, words, sizeof words);
+    for (; i + ROW_KEEP_BLOCK <= count; i += ROW_KEEP_BLOCK) {
+        uint32_t words[ROW_KEEP_BLOCK];
+        std::memcpy(words, from + i * 4, sizeof words);
+        uint32_t all = ~0u;
+        for (const uint32_t word : words) {
+            all &= word;
         }
+        if ((all & high_alpha) == 0) {
+            for (uint32_t &word : words) {
+                word = keep(word);
+            }
+        }
+        std::memcpy(to + i * 4, words, sizeof words);
     }
     for (; i < count; ++i) {
-        const Pixel source = in[i];
-        Depth::Keep(source, out[i], false);
+        uint32_t word;
+        std::memcpy(&word, from + i * 4, 4);
+        word = keep(word);
+        std::memcpy(to + i * 4, &word, 4);
     }
 }
 
 // Pixels the ring cannot reach, their generator values already drawn.
-template <typename Depth, typename Pixel = typename Depth::PixelType>
-void ShadeUncoveredStretch(const RingRenderInfo &info, const RingPlan &plan, const Pixel *in, Pixel *out,
-                           size_t count) noexcept {
-    switch (Depth::Uncovered(plan)) {
-    case RingUncovered::KEEP_COLOR:
-        KeepStretch<Depth>(in, out, count);
-        break;
-    case RingUncovered::CONSTANT:
-        std::fill(out, out + count, Depth::Constant(plan));
-        break;
-    case RingUncovered::WRITE_NOTHING:
-        break;
-    default:
-        for (size_t i = 0; i < count; ++i) {
-            const Pixel source = in[i];
-            ShadeUncovered<Depth>(info, plan, source, out[i]);
+template <typename Depth, typename Layout>
+void ShadeUncoveredStretch(const RingRenderInfo &info, const RingPlan &plan, const typename Layout::Element *in,
+                           typename Layout::Element *out, size_t count) noexcept {
+    using Pixel = typename Depth::PixelType;
+    constexpr size_t stride = Layout::STRIDE;
+    const RingUncovered form = Depth::Uncovered(plan);
+    if constexpr (sizeof(Pixel) == 4) {
+        if (form == RingUncovered::KEEP_COLOR) {
+            KeepStretch8<Layout>(in, out, count);
+            return;
         }
-        break;
+    }
+    if (form == RingUncovered::CONSTANT) {
+        typename Layout::Element constant[stride];
+        Layout::Store(Depth::Constant(plan), constant);
+        for (size_t i = 0; i < count; ++i) {
+            std::copy(constant, constant + stride, out + i * stride);
+        }
+        return;
+    }
+    if (form == RingUncovered::WRITE_NOTHING) {
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const Pixel source = Layout::Load(in + i * stride);
+        Pixel shaded = source;
+        ShadeUncovered<Depth>(info, plan, source, shaded);
+        Layout::Store(shaded, out + i * stride);
     }
 }
 
 // Pixels the ring may reach, from column x on, none of them past column 0
 // but x itself: their coverage worked out eight at a time from the
 // thread's generator, which then steps past them.
-template <typename Depth, typename Pixel = typename Depth::PixelType>
+template <typename Depth, typename Layout>
 void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, int32_t x, int32_t y,
-                         const Pixel *in, Pixel *out, uint32_t count) noexcept {
+                         const typename Layout::Element *in, typename Layout::Element *out, uint32_t count) noexcept {
+    using Pixel = typename Depth::PixelType;
+    constexpr size_t stride = Layout::STRIDE;
     const bool scatter = info.scatter > 0.0;
     if (count != 0 && x == 0) {
-        const Pixel source = *in++;
-        Depth::Blend(info.blend_mode, RingCoverage(info, 0, y), source, *out++);  // reseeds the row
+        const Pixel source = Layout::Load(in);
+        Pixel shaded = source;
+        Depth::Blend(info.blend_mode, RingCoverage(info, 0, y), source, shaded);  // reseeds the row
+        Layout::Store(shaded, out);
+        in += stride;
+        out += stride;
         ++x;
         --count;
     }
@@ -111,15 +212,23 @@ void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, in
             if (scatter) {
                 ScatterNext(thread.scatter_state);
             }
-            const Pixel source = in[k + j];
-            Depth::Blend(info.blend_mode, RingSampleAt(info, coverage[j]), source, out[k + j]);
+            const size_t at = (k + j) * stride;
+            const Pixel source = Layout::Load(in + at);
+            Pixel shaded = source;
+            Depth::Blend(info.blend_mode, RingSampleAt(info, coverage[j]), source, shaded);
+            Layout::Store(shaded, out + at);
         }
     }
 }
 
-template <typename Depth, typename Pixel = typename Depth::PixelType>
-void ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const Pixel *in,
-              Pixel *out) noexcept {
+bool KnownBlendMode(int32_t blend_mode) noexcept {
+    return blend_mode >= BLEND_NONE && blend_mode <= BLEND_STENCIL_MULTIPLY_ALPHA;
+}
+
+template <typename Depth, typename Layout>
+void ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const typename Layout::Element *in,
+              typename Layout::Element *out) noexcept {
+    constexpr size_t stride = Layout::STRIDE;
     constexpr int64_t past_last = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     const int64_t end = std::min(int64_t{x} + int64_t{count}, past_last);
     if (end <= x) {
@@ -127,6 +236,12 @@ void ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, 
     }
     RingThreadState &thread = CurrentRingThreadState();
     RingPlanCache &cache = thread.plan_cache;
+    // An unknown mode writes nothing, but the row's noise moves on all the same.
+    if (!KnownBlendMode(info.blend_mode)) {
+        SkipNoise(info, x, end, y);
+        cache.record = nullptr;
+        return;
+    }
     // A stretch that goes on where the thread left the row keeps its plan and span.
     if (x == 0 || !ContinuesRingRow(cache, info, x, y)) {
         RenewRingPlan(thread, info, x, y);
@@ -150,19 +265,14 @@ void ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, 
             limit(span.hole_first);
             limit(span.hole_first + static_cast<int64_t>(span.hole_count));
         }
-        const auto offset = static_cast<size_t>(column - x);
+        const auto offset = static_cast<size_t>(column - x) * stride;
         const auto stretch = static_cast<uint32_t>(stop - column);
         const auto at = static_cast<int32_t>(column);
         if (InRingRowSpan(span, at)) {
-            ShadeCoveredStretch<Depth>(info, thread, at, y, in + offset, out + offset, stretch);
+            ShadeCoveredStretch<Depth, Layout>(info, thread, at, y, in + offset, out + offset, stretch);
         } else {
-            if (plan.scatter) {
-                if (at == 0) {
-                    RingReseedRow(info, y);
-                }
-                DiscardNoise(stretch);
-            }
-            ShadeUncoveredStretch<Depth>(info, plan, in + offset, out + offset, stretch);
+            SkipNoise(info, column, stop, y);
+            ShadeUncoveredStretch<Depth, Layout>(info, plan, in + offset, out + offset, stretch);
         }
         column = stop;
     }
@@ -175,15 +285,28 @@ void ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, 
 
 void ShadeRow8(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_Pixel *in,
                PF_Pixel *out) noexcept {
-    ShadeRow<ring_depth::Depth8>(info, x, y, count, in, out);
+    using Depth = ring_depth::Depth8;
+    ShadeRow<Depth, ModuleLayout<Depth>>(info, x, y, count, in, out);
 }
 
 void ShadeRow16(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_Pixel16 *in,
                 PF_Pixel16 *out) noexcept {
-    ShadeRow<ring_depth::Depth16>(info, x, y, count, in, out);
+    using Depth = ring_depth::Depth16;
+    ShadeRow<Depth, ModuleLayout<Depth>>(info, x, y, count, in, out);
 }
 
 void ShadeRowFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_PixelFloat *in,
                    PF_PixelFloat *out) noexcept {
-    ShadeRow<ring_depth::DepthFloat>(info, x, y, count, in, out);
+    using Depth = ring_depth::DepthFloat;
+    ShadeRow<Depth, ModuleLayout<Depth>>(info, x, y, count, in, out);
+}
+
+void ShadeRowRgba8(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const uint8_t *in,
+                   uint8_t *out) noexcept {
+    ShadeRow<ring_depth::Depth8, RgbaBytes>(info, x, y, count, in, out);
+}
+
+void ShadeRowRgbaFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const float *in,
+                       float *out) noexcept {
+    ShadeRow<ring_depth::DepthFloat, RgbaFloats>(info, x, y, count, in, out);
 }

@@ -23,3 +23,11 @@ void ShadeRow16(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count
                 PF_Pixel16 *out) noexcept;
 void ShadeRowFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_PixelFloat *in,
                    PF_PixelFloat *out) noexcept;
+
+// The same for pixels kept red, green, blue, alpha, as frei0r and OpenFX
+// keep them: four bytes, or four floats, a pixel, with no alignment asked.
+// Each pixel gives what ShadeRow8 or ShadeRowFloat gives its channels.
+void ShadeRowRgba8(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const uint8_t *in,
+                   uint8_t *out) noexcept;
+void ShadeRowRgbaFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const float *in,
+                       float *out) noexcept;

@@ -19,23 +19,72 @@ namespace {
 constexpr int32_t MAX_ROW_LENGTH = 70;
 constexpr uint32_t START_STATE = 77;
 
-// The depth's pixel function and row routine side by side.
+// Module pixels in the order red, green, blue, alpha, and back.
+template <typename Pixel, typename Channel>
+std::vector<Channel> Rgba(const Pixel *pixels, uint32_t count) {
+    std::vector<Channel> channels;
+    for (uint32_t i = 0; i < count; ++i) {
+        channels.insert(channels.end(), {pixels[i].red, pixels[i].green, pixels[i].blue, pixels[i].alpha});
+    }
+    return channels;
+}
+
+template <typename Pixel, typename Channel>
+void FromRgba(const std::vector<Channel> &channels, Pixel *pixels) {
+    for (size_t i = 0; i < channels.size() / 4; ++i) {
+        pixels[i] = Pixel{channels[i * 4 + 3], channels[i * 4], channels[i * 4 + 1], channels[i * 4 + 2]};
+    }
+}
+
+// A stretch through the routine for red, green, blue, alpha rows: the
+// destination's pixels go in as they were, for the modes that write nothing.
+template <typename Channel, typename Pixel, typename Row>
+void ShadeAsRgba(Row row, const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const Pixel *in,
+                 Pixel *out) {
+    std::vector<Channel> to = Rgba<Pixel, Channel>(out, count);
+    if (in == out) {
+        row(info, x, y, count, to.data(), to.data());
+    } else {
+        const std::vector<Channel> from = Rgba<Pixel, Channel>(in, count);
+        row(info, x, y, count, from.data(), to.data());
+    }
+    FromRgba(to, out);
+}
+
+// The depth's pixel function and row routines side by side.
 template <typename Pixel>
 struct Shading;
 template <>
 struct Shading<PF_Pixel> {
     static constexpr auto pixel = ShadePixel8;
-    static constexpr auto row = ShadeRow8;
+    static void Row(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_Pixel *in,
+                    PF_Pixel *out, bool rgba) {
+        if (rgba) {
+            ShadeAsRgba<uint8_t>(ShadeRowRgba8, info, x, y, count, in, out);
+        } else {
+            ShadeRow8(info, x, y, count, in, out);
+        }
+    }
 };
 template <>
 struct Shading<PF_Pixel16> {
     static constexpr auto pixel = ShadePixel16;
-    static constexpr auto row = ShadeRow16;
+    static void Row(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_Pixel16 *in,
+                    PF_Pixel16 *out, bool) {
+        ShadeRow16(info, x, y, count, in, out);
+    }
 };
 template <>
 struct Shading<PF_PixelFloat> {
     static constexpr auto pixel = ShadePixelFloat;
-    static constexpr auto row = ShadeRowFloat;
+    static void Row(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_PixelFloat *in,
+                    PF_PixelFloat *out, bool rgba) {
+        if (rgba) {
+            ShadeAsRgba<float>(ShadeRowRgbaFloat, info, x, y, count, in, out);
+        } else {
+            ShadeRowFloat(info, x, y, count, in, out);
+        }
+    }
 };
 
 // Where a row is shaded: columns first .. first + width - 1 of the rows
@@ -77,9 +126,11 @@ Shaded<Pixel> ByPixel(RingRenderInfo &info, const std::vector<Pixel> &source, co
     return shaded;
 }
 
-// in_place shades a copy of the source over itself.
+// in_place shades a copy of the source over itself; rgba goes through the
+// routine for red, green, blue, alpha rows where the depth has one.
 template <typename Pixel>
-Shaded<Pixel> ByRow(RingRenderInfo &info, const std::vector<Pixel> &source, const Walk &walk, bool in_place) {
+Shaded<Pixel> ByRow(RingRenderInfo &info, const std::vector<Pixel> &source, const Walk &walk, bool in_place,
+                    bool rgba) {
     Shaded<Pixel> shaded{Prefilled<Pixel>(source.size()), {}};
     if (in_place) {
         shaded.pixels = source;
@@ -92,7 +143,7 @@ Shaded<Pixel> ByRow(RingRenderInfo &info, const std::vector<Pixel> &source, cons
         for (size_t c = 0; left != 0; ++c) {
             const uint32_t stretch = c < walk.cuts.size() && walk.cuts[c] < left ? walk.cuts[c] : left;
             const Pixel *in = in_place ? &shaded.pixels[at] : &source[at];
-            Shading<Pixel>::row(info, static_cast<int32_t>(x), y, stretch, in, &shaded.pixels[at]);
+            Shading<Pixel>::Row(info, static_cast<int32_t>(x), y, stretch, in, &shaded.pixels[at], rgba);
             x += stretch;
             at += stretch;
             left -= stretch;
@@ -107,13 +158,14 @@ void ExpectSameRows(RingRenderInfo info, Picker &pick, const Walk &walk) {
     const std::vector<Pixel> source = SourcePixels<Pixel>(pick, walk.rows.size() * static_cast<size_t>(walk.width));
     const bool in_place = pick.Next() % 4 == 0;
     const Shaded<Pixel> expected = ByPixel(info, source, walk, in_place);
-    const Shaded<Pixel> shaded = ByRow(info, source, walk, in_place);
+    const bool rgba = pick.Next() % 2 == 0;
+    const Shaded<Pixel> shaded = ByRow(info, source, walk, in_place, rgba);
     ASSERT_EQ(shaded.states, expected.states) << "the generator left elsewhere, mode " << info.blend_mode;
     for (size_t i = 0; i < source.size(); ++i) {
         const int32_t x = walk.first + static_cast<int32_t>(i % static_cast<size_t>(walk.width));
         ASSERT_TRUE(SamePixel(shaded.pixels[i], expected.pixels[i]))
             << "column " << x << " of row " << walk.rows[i / static_cast<size_t>(walk.width)] << ", width "
-            << walk.width << (in_place ? " in place" : "") << ", radius " << info.radius << " feather "
+            << walk.width << (in_place ? " in place" : "") << (rgba ? " rgba" : "") << ", radius " << info.radius << " feather "
             << info.feather << " expand " << info.expand << " scatter " << info.scatter << " opacity "
             << info.opacity << " mode " << info.blend_mode << ": " << ::testing::PrintToString(shaded.pixels[i])
             << " instead of " << ::testing::PrintToString(expected.pixels[i]);
