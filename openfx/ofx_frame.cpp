@@ -5,7 +5,6 @@
 #include <thread>
 #include <vector>
 
-
 #include "render/row_shading.h"
 
 namespace {
