@@ -119,11 +119,11 @@ void SkipNoise(const RingRenderInfo &info, int64_t x, int64_t end, int32_t y) no
 }
 
 // 8-bit modes normal and add keep the colour and send the alpha through
-// a / 255 and back; a block whose alphas are all from 128 up moves as it is.
+// a / 255 and back; a block whose alphas are all from 128 up moves as it is,
+// as two 16-byte moves.
 template <typename Layout>
 void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *out, size_t count) noexcept {
     constexpr uint32_t shift = Layout::ALPHA_SHIFT;
-    constexpr uint32_t high_alpha = 0x80u << shift;
     constexpr uint32_t color = ~(0xFFu << shift);
     const auto keep = [](uint32_t word) {
         return (word & color) | static_cast<uint32_t>(RING_ZERO_COVERAGE_ALPHA8[(word >> shift) & 0xFFu]) << shift;
@@ -132,16 +132,19 @@ void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *
     auto *to = reinterpret_cast<unsigned char *>(out);
     size_t i = 0;
     for (; i + ROW_KEEP_BLOCK <= count; i += ROW_KEEP_BLOCK) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i * 4));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i * 4 + 16));
+        // Each word's top alpha bit moved to its sign, the four signs of both halves at once.
+        const __m128i both = _mm_slli_epi32(_mm_and_si128(first, second), static_cast<int>(24 - shift));
+        if (_mm_movemask_ps(_mm_castsi128_ps(both)) == 0xF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i * 4), first);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i * 4 + 16), second);
+            continue;
+        }
         uint32_t words[ROW_KEEP_BLOCK];
         std::memcpy(words, from + i * 4, sizeof words);
-        uint32_t all = ~0u;
-        for (const uint32_t word : words) {
-            all &= word;
-        }
-        if ((all & high_alpha) == 0) {
-            for (uint32_t &word : words) {
-                word = keep(word);
-            }
+        for (uint32_t &word : words) {
+            word = keep(word);
         }
         std::memcpy(to + i * 4, words, sizeof words);
     }
