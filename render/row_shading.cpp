@@ -118,9 +118,33 @@ void SkipNoise(const RingRenderInfo &info, int64_t x, int64_t end, int32_t y) no
     DiscardNoise(static_cast<uint64_t>(end - x));
 }
 
+// The control half of the SSE status word as the program starts: every
+// exception masked, rounding to nearest, no flushing of tiny values.
+constexpr uint32_t ROW_SSE_CONTROL_MASK = 0xFFC0u;
+constexpr uint32_t ROW_SSE_DEFAULT_CONTROL = 0x1F80u;
+
+// The round trip of four pixels' alphas, as RING_ZERO_COVERAGE_ALPHA8 was
+// made: 1 - (1 - a / 255) x (1 - 0), times 255, truncated. The operations
+// are those of the table's single-precision formula, lane by lane, so in
+// the default environment, where the table was worked out, they give its
+// bytes.
+template <uint32_t SHIFT>
+__m128i KeepFourAlphas(__m128i pixels) noexcept {
+    const __m128i byte = _mm_set1_epi32(0xFF);
+    const __m128i alpha = _mm_and_si128(_mm_srli_epi32(pixels, static_cast<int>(SHIFT)), byte);
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 full = _mm_set1_ps(255.0f);
+    const __m128 unit = _mm_div_ps(_mm_cvtepi32_ps(alpha), full);
+    const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, unit), _mm_sub_ps(one, _mm_setzero_ps())));
+    const __m128i kept = _mm_cvttps_epi32(_mm_mul_ps(over, full));
+    const __m128i color = _mm_andnot_si128(_mm_slli_epi32(byte, static_cast<int>(SHIFT)), pixels);
+    return _mm_or_si128(color, _mm_slli_epi32(kept, static_cast<int>(SHIFT)));
+}
+
 // 8-bit modes normal and add keep the colour and send the alpha through
 // a / 255 and back; a block whose alphas are all from 128 up moves as it is,
-// as two 16-byte moves.
+// as two 16-byte moves. Other blocks take the round trip four at a time in
+// the default floating-point environment, else from the table.
 template <typename Layout>
 void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *out, size_t count) noexcept {
     constexpr uint32_t shift = Layout::ALPHA_SHIFT;
@@ -128,6 +152,7 @@ void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *
     const auto keep = [](uint32_t word) {
         return (word & color) | static_cast<uint32_t>(RING_ZERO_COVERAGE_ALPHA8[(word >> shift) & 0xFFu]) << shift;
     };
+    const bool default_environment = (_mm_getcsr() & ROW_SSE_CONTROL_MASK) == ROW_SSE_DEFAULT_CONTROL;
     const auto *from = reinterpret_cast<const unsigned char *>(in);
     auto *to = reinterpret_cast<unsigned char *>(out);
     size_t i = 0;
@@ -139,6 +164,11 @@ void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *
         if (_mm_movemask_ps(_mm_castsi128_ps(both)) == 0xF) {
             _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i * 4), first);
             _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i * 4 + 16), second);
+            continue;
+        }
+        if (default_environment) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i * 4), KeepFourAlphas<shift>(first));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i * 4 + 16), KeepFourAlphas<shift>(second));
             continue;
         }
         uint32_t words[ROW_KEEP_BLOCK];
@@ -188,6 +218,27 @@ void ShadeUncoveredStretch(const RingRenderInfo &info, const RingPlan &plan, con
     }
 }
 
+// What the blend of a covered pixel reads from the record, held apart from
+// it: the rows' bytes may alias the record, so the compiler would read it
+// again for every pixel. The colour mixes as RingMix forms it.
+struct CoveredBlend {
+    int32_t blend_mode;
+    double color2[3];
+    double difference[3];
+
+    explicit CoveredBlend(const RingRenderInfo &info) noexcept
+        : blend_mode(info.blend_mode),
+          color2{info.color2_float.red, info.color2_float.green, info.color2_float.blue},
+          difference{info.color1_float.red - info.color2_float.red, info.color1_float.green - info.color2_float.green,
+                     info.color1_float.blue - info.color2_float.blue} {}
+
+    RingSample SampleAt(double f) const noexcept {
+        return RingSample{f, static_cast<float>(color2[0] + f * difference[0]),
+                          static_cast<float>(color2[1] + f * difference[1]),
+                          static_cast<float>(color2[2] + f * difference[2])};
+    }
+};
+
 // Pixels the ring may reach, from column x on, none of them past column 0
 // but x itself: their coverage worked out eight at a time from the
 // thread's generator, which then steps past them.
@@ -197,10 +248,11 @@ void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, in
     using Pixel = typename Depth::PixelType;
     constexpr size_t stride = Layout::STRIDE;
     const bool scatter = info.scatter > 0.0;
+    const CoveredBlend blend(info);
     if (count != 0 && x == 0) {
         const Pixel source = Layout::Load(in);
         Pixel shaded = source;
-        Depth::Blend(info.blend_mode, RingCoverage(info, 0, y), source, shaded);  // reseeds the row
+        Depth::Blend(blend.blend_mode, RingCoverage(info, 0, y), source, shaded);  // reseeds the row
         Layout::Store(shaded, out);
         in += stride;
         out += stride;
@@ -210,16 +262,20 @@ void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, in
     double coverage[RING_AHEAD_PIXELS];
     for (uint32_t k = 0; k < count; k += RING_AHEAD_PIXELS) {
         const uint32_t group = count - k < RING_AHEAD_PIXELS ? count - k : RING_AHEAD_PIXELS;
-        RingCoverageAhead(info, x + static_cast<int32_t>(k), y, thread.scatter_state, group, coverage);
+        uint32_t state = thread.scatter_state;
+        RingCoverageAhead(info, x + static_cast<int32_t>(k), y, state, group, coverage);
         for (uint32_t j = 0; j < group; ++j) {
-            if (scatter) {
-                ScatterNext(thread.scatter_state);
-            }
             const size_t at = (k + j) * stride;
             const Pixel source = Layout::Load(in + at);
             Pixel shaded = source;
-            Depth::Blend(info.blend_mode, RingSampleAt(info, coverage[j]), source, shaded);
+            Depth::Blend(blend.blend_mode, blend.SampleAt(coverage[j]), source, shaded);
             Layout::Store(shaded, out + at);
+        }
+        if (scatter) {
+            for (uint32_t j = 0; j < group; ++j) {
+                ScatterNext(state);
+            }
+            thread.scatter_state = state;
         }
     }
 }

@@ -4,6 +4,7 @@
 // mode, smoothing and scatter, and records no host would send.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cstring>
 #include <vector>
 
@@ -297,6 +298,36 @@ TEST(RowShading, PixelFunctionsGoOnWhereARowStretchEnds) {
     }
     ShadeRow8(info, 14, 16, 30, source.data() + 14, mixed.data() + 14);
     EXPECT_EQ(std::memcmp(mixed.data(), expected.data(), sizeof(PF_Pixel) * 44), 0);
+}
+
+// Every alpha in rows the ring does not reach, which modes normal and add
+// send through a / 255 and back, in the default rounding and in others,
+// where the row routine must not take the default's shortcut.
+TEST(RowShading, UncoveredAlphasRoundTripAsThePixelFunctionsInEveryRounding) {
+    RingRenderInfo info = EdgeRecord();
+    info.center_x = 1e6;
+    std::vector<PF_Pixel> source(520);
+    for (size_t i = 0; i < source.size(); ++i) {
+        const auto v = static_cast<uint8_t>(i);
+        source[i] = PF_Pixel{static_cast<uint8_t>(i < 256 ? v : 255 - v), v, static_cast<uint8_t>(v * 7), 200};
+    }
+    for (const int rounding : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        ASSERT_EQ(std::fesetround(rounding), 0);
+        for (const int32_t mode : {BLEND_NORMAL, BLEND_ADD}) {
+            info.blend_mode = mode;
+            for (const bool rgba : {false, true}) {
+                std::vector<PF_Pixel> expected(source.size()), shaded(source.size());
+                for (size_t i = 0; i < source.size(); ++i) {
+                    ShadePixel8(&info, static_cast<int32_t>(i), 3, &source[i], &expected[i]);
+                }
+                Shading<PF_Pixel>::Row(info, 0, 3, static_cast<uint32_t>(source.size()), source.data(), shaded.data(),
+                                       rgba);
+                EXPECT_EQ(std::memcmp(shaded.data(), expected.data(), sizeof(PF_Pixel) * source.size()), 0)
+                    << "rounding " << rounding << " mode " << mode << (rgba ? " rgba" : "");
+            }
+        }
+    }
+    std::fesetround(FE_TONEAREST);
 }
 
 }  // namespace
