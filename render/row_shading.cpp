@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include <emmintrin.h>
 
@@ -40,13 +41,14 @@ static_assert(KeepsHighAlpha());
 // How a row holds its pixels: Element is what a row pointer points to,
 // STRIDE of them a pixel; Load and Store move one pixel between the row and
 // the depth's pixel. ALPHA_SHIFT places an 8-bit pixel's alpha in its
-// little-endian word.
+// little-endian word, ALPHA_LANE a float pixel's among its four.
 template <typename Depth>
 struct ModuleLayout {
     using Pixel = typename Depth::PixelType;
     using Element = Pixel;
     static constexpr size_t STRIDE = 1;
     static constexpr uint32_t ALPHA_SHIFT = 0;
+    static constexpr int ALPHA_LANE = 0;
     static Pixel Load(const Element *at) noexcept { return *at; }
     static void Store(const Pixel &pixel, Element *at) noexcept { *at = pixel; }
 };
@@ -78,7 +80,7 @@ struct RgbaFloats {
     using Pixel = PF_PixelFloat;
     using Element = float;
     static constexpr size_t STRIDE = 4;
-    static constexpr uint32_t ALPHA_SHIFT = 0;
+    static constexpr int ALPHA_LANE = 3;
     // One rotation of the four lanes each way, as whole 16-byte moves: no
     // value is converted, so every bit, NaN payloads too, passes unchanged.
     static Pixel Load(const Element *at) noexcept {
@@ -186,6 +188,37 @@ void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *
     }
 }
 
+// Float mode normal where the coverage is a zero, as the pixel functions'
+// BlendUncoveredNormalFloat forms it, one pixel a register: the weight a
+// zero whose sign is the coverage's and the output alpha's differing, or
+// +0 where that alpha is 0 or NaN.
+template <int ALPHA_LANE>
+void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_t count) noexcept {
+    static_assert(ALPHA_LANE == 0 || ALPHA_LANE == 3);
+    constexpr int first_color = ALPHA_LANE == 0 ? 1 : 0;
+    const __m128 coverage = _mm_set1_ps(static_cast<float>(plan.zero.f));
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    float ring_lanes[4] = {};
+    ring_lanes[first_color] = plan.zero.red;
+    ring_lanes[first_color + 1] = plan.zero.green;
+    ring_lanes[first_color + 2] = plan.zero.blue;
+    const __m128 ring = _mm_loadu_ps(ring_lanes);
+    float alpha_bits[4] = {};
+    alpha_bits[ALPHA_LANE] = std::bit_cast<float>(~0u);
+    const __m128 alpha_lane = _mm_loadu_ps(alpha_bits);
+    const __m128 uncovered = _mm_sub_ps(one, coverage);
+    for (size_t i = 0; i < count; ++i) {
+        const __m128 pixel = _mm_loadu_ps(in + i * 4);
+        const __m128 alpha = _mm_shuffle_ps(pixel, pixel, _MM_SHUFFLE(ALPHA_LANE, ALPHA_LANE, ALPHA_LANE, ALPHA_LANE));
+        const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, alpha), uncovered));
+        const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
+        const __m128 w = _mm_and_ps(weighted, _mm_and_ps(_mm_xor_ps(over, coverage), sign));
+        const __m128 mixed = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(one, w), pixel), _mm_mul_ps(w, ring));
+        _mm_storeu_ps(out + i * 4, _mm_or_ps(_mm_and_ps(alpha_lane, over), _mm_andnot_ps(alpha_lane, mixed)));
+    }
+}
+
 // Pixels the ring cannot reach, their generator values already drawn.
 template <typename Depth, typename Layout>
 void ShadeUncoveredStretch(const RingRenderInfo &info, const RingPlan &plan, const typename Layout::Element *in,
@@ -196,6 +229,13 @@ void ShadeUncoveredStretch(const RingRenderInfo &info, const RingPlan &plan, con
     if constexpr (sizeof(Pixel) == 4) {
         if (form == RingUncovered::KEEP_COLOR) {
             KeepStretch8<Layout>(in, out, count);
+            return;
+        }
+    }
+    if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+        if (form == RingUncovered::NORMAL_FLOAT) {
+            NormalFloatStretch<Layout::ALPHA_LANE>(plan, reinterpret_cast<const float *>(in),
+                                                   reinterpret_cast<float *>(out), count);
             return;
         }
     }
