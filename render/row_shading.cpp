@@ -188,25 +188,51 @@ void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *
     }
 }
 
+// A float pixel's four lanes with the colour in the colour lanes and the
+// alpha lane 0.
+template <int ALPHA_LANE>
+__m128 ColorLanes(float red, float green, float blue) noexcept {
+    static_assert(ALPHA_LANE == 0 || ALPHA_LANE == 3);
+    return ALPHA_LANE == 0 ? _mm_setr_ps(0.0f, red, green, blue) : _mm_setr_ps(red, green, blue, 0.0f);
+}
+
+template <int ALPHA_LANE>
+__m128 AlphaLaneMask() noexcept {
+    return _mm_castsi128_ps(ALPHA_LANE == 0 ? _mm_setr_epi32(-1, 0, 0, 0) : _mm_setr_epi32(0, 0, 0, -1));
+}
+
+// Float mode normal at one pixel of a covered stretch, as BlendFloat forms
+// it, one pixel a register: the weight is coverage / output alpha, at most
+// 1, and +0 where that alpha is 0 or NaN (the division then by 1, so that
+// it raises nothing the formula does not).
+template <int ALPHA_LANE>
+void BlendNormalFloatLanes(const float *in, float *out, float coverage, __m128 ring) noexcept {
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 covered = _mm_set1_ps(coverage);
+    const __m128 pixel = _mm_loadu_ps(in);
+    const __m128 alpha = _mm_shuffle_ps(pixel, pixel, _MM_SHUFFLE(ALPHA_LANE, ALPHA_LANE, ALPHA_LANE, ALPHA_LANE));
+    const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, alpha), _mm_sub_ps(one, covered)));
+    const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
+    const __m128 divisor = _mm_or_ps(_mm_and_ps(weighted, over), _mm_andnot_ps(weighted, one));
+    __m128 w = _mm_div_ps(covered, divisor);
+    const __m128 above = _mm_cmpgt_ps(w, one);
+    w = _mm_and_ps(weighted, _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, w)));
+    const __m128 mixed = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(one, w), pixel), _mm_mul_ps(w, ring));
+    const __m128 alpha_lane = AlphaLaneMask<ALPHA_LANE>();
+    _mm_storeu_ps(out, _mm_or_ps(_mm_and_ps(alpha_lane, over), _mm_andnot_ps(alpha_lane, mixed)));
+}
+
 // Float mode normal where the coverage is a zero, as the pixel functions'
 // BlendUncoveredNormalFloat forms it, one pixel a register: the weight a
 // zero whose sign is the coverage's and the output alpha's differing, or
 // +0 where that alpha is 0 or NaN.
 template <int ALPHA_LANE>
 void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_t count) noexcept {
-    static_assert(ALPHA_LANE == 0 || ALPHA_LANE == 3);
-    constexpr int first_color = ALPHA_LANE == 0 ? 1 : 0;
     const __m128 coverage = _mm_set1_ps(static_cast<float>(plan.zero.f));
     const __m128 one = _mm_set1_ps(1.0f);
     const __m128 sign = _mm_set1_ps(-0.0f);
-    float ring_lanes[4] = {};
-    ring_lanes[first_color] = plan.zero.red;
-    ring_lanes[first_color + 1] = plan.zero.green;
-    ring_lanes[first_color + 2] = plan.zero.blue;
-    const __m128 ring = _mm_loadu_ps(ring_lanes);
-    float alpha_bits[4] = {};
-    alpha_bits[ALPHA_LANE] = std::bit_cast<float>(~0u);
-    const __m128 alpha_lane = _mm_loadu_ps(alpha_bits);
+    const __m128 ring = ColorLanes<ALPHA_LANE>(plan.zero.red, plan.zero.green, plan.zero.blue);
+    const __m128 alpha_lane = AlphaLaneMask<ALPHA_LANE>();
     const __m128 uncovered = _mm_sub_ps(one, coverage);
     for (size_t i = 0; i < count; ++i) {
         const __m128 pixel = _mm_loadu_ps(in + i * 4);
@@ -306,6 +332,15 @@ void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, in
         RingCoverageAhead(info, x + static_cast<int32_t>(k), y, state, group, coverage);
         for (uint32_t j = 0; j < group; ++j) {
             const size_t at = (k + j) * stride;
+            if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+                if (blend.blend_mode == BLEND_NORMAL) {
+                    const RingSample ring = blend.SampleAt(coverage[j]);
+                    BlendNormalFloatLanes<Layout::ALPHA_LANE>(
+                        reinterpret_cast<const float *>(in + at), reinterpret_cast<float *>(out + at),
+                        static_cast<float>(ring.f), ColorLanes<Layout::ALPHA_LANE>(ring.red, ring.green, ring.blue));
+                    continue;
+                }
+            }
             const Pixel source = Layout::Load(in + at);
             Pixel shaded = source;
             Depth::Blend(blend.blend_mode, blend.SampleAt(coverage[j]), source, shaded);
