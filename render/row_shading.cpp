@@ -58,6 +58,7 @@ struct RgbaBytes {
     using Element = uint8_t;
     static constexpr size_t STRIDE = 4;
     static constexpr uint32_t ALPHA_SHIFT = 24;
+    static constexpr int ALPHA_LANE = 3;
     // Red, green, blue, alpha in memory to alpha, red, green, blue is one
     // rotation of the four bytes read as a little-endian word.
     static Pixel Load(const Element *at) noexcept {
@@ -222,6 +223,38 @@ void BlendNormalFloatLanes(const float *in, float *out, float coverage, __m128 r
     _mm_storeu_ps(out, _mm_or_ps(_mm_and_ps(alpha_lane, over), _mm_andnot_ps(alpha_lane, mixed)));
 }
 
+// 8-bit mode normal at one pixel of a covered stretch, as BlendInteger forms
+// it, the four channels in the lanes of one register. A lane's value goes
+// to its byte as StoreChannel takes it: truncated, its low eight bits. A
+// float at or beyond 2^31 in size is a multiple of 256, as is 2^31, the
+// conversion's answer for it and for NaN, so the low byte agrees there too.
+template <int ALPHA_LANE>
+void BlendNormal8Lanes(const unsigned char *in, unsigned char *out, float coverage, __m128 ring) noexcept {
+    uint32_t word;
+    std::memcpy(&word, in, 4);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i channels =
+        _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(word)), zero), zero);
+    const __m128 pixel = _mm_cvtepi32_ps(channels);
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 full = _mm_set1_ps(255.0f);
+    const __m128 covered = _mm_set1_ps(coverage);
+    const __m128 unit = _mm_set1_ps(RingUnit8(word >> (ALPHA_LANE * 8)));
+    const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, unit), _mm_sub_ps(one, covered)));
+    const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
+    const __m128 divisor = _mm_or_ps(_mm_and_ps(weighted, over), _mm_andnot_ps(weighted, one));
+    __m128 w = _mm_div_ps(covered, divisor);
+    const __m128 above = _mm_cmpgt_ps(w, one);
+    w = _mm_and_ps(weighted, _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, w)));
+    const __m128 mixed = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(one, w), pixel), _mm_mul_ps(_mm_mul_ps(w, ring), full));
+    const __m128 alpha_lane = AlphaLaneMask<ALPHA_LANE>();
+    const __m128 values = _mm_or_ps(_mm_and_ps(alpha_lane, _mm_mul_ps(over, full)), _mm_andnot_ps(alpha_lane, mixed));
+    const __m128i bytes = _mm_and_si128(_mm_cvttps_epi32(values), _mm_set1_epi32(0xFF));
+    const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(bytes, zero), zero);
+    word = static_cast<uint32_t>(_mm_cvtsi128_si32(packed));
+    std::memcpy(out, &word, 4);
+}
+
 // Float mode normal where the coverage is a zero, as the pixel functions'
 // BlendUncoveredNormalFloat forms it, one pixel a register: the weight a
 // zero whose sign is the coverage's and the output alpha's differing, or
@@ -332,6 +365,15 @@ void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, in
         RingCoverageAhead(info, x + static_cast<int32_t>(k), y, state, group, coverage);
         for (uint32_t j = 0; j < group; ++j) {
             const size_t at = (k + j) * stride;
+            if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+                if (blend.blend_mode == BLEND_NORMAL) {
+                    const RingSample ring = blend.SampleAt(coverage[j]);
+                    BlendNormal8Lanes<Layout::ALPHA_LANE>(
+                        reinterpret_cast<const unsigned char *>(in + at), reinterpret_cast<unsigned char *>(out + at),
+                        static_cast<float>(ring.f), ColorLanes<Layout::ALPHA_LANE>(ring.red, ring.green, ring.blue));
+                    continue;
+                }
+            }
             if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
                 if (blend.blend_mode == BLEND_NORMAL) {
                     const RingSample ring = blend.SampleAt(coverage[j]);
