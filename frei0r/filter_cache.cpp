@@ -8,9 +8,8 @@
 #include "frei0r/filter_frame.h"
 #include "params/ring_params.h"
 #include "render/blend_modes.h"
-#include "render/coverage_ahead.h"
 #include "render/ring_coverage.h"
-#include "render/scatter_random.h"
+#include "render/row_shading.h"
 
 namespace {
 
@@ -196,30 +195,6 @@ void BlendReached(const RingRenderInfo &info, const double *coverage, const Filt
     }
 }
 
-// Moves the scatter generator to column begin of row y as a walk of the
-// whole row from x = 0 would have it, given that the columns before drawn
-// have drawn already; the coverage reseeds by itself at x = 0.
-void MoveNoiseTo(const RingRenderInfo &info, int32_t y, int32_t drawn, int32_t begin) noexcept {
-    if (info.scatter > 0.0 && begin > 0) {
-        if (drawn == 0) {
-            RingReseedRow(info, y);
-        }
-        ScatterDiscard(begin - drawn);
-    }
-}
-
-// The coverage of a row's reached pixels, kept in order.
-void ComputeRow(const RingRenderInfo &info, int32_t y, const RingRowSpans &spans, double *coverage) noexcept {
-    int32_t drawn = 0;
-    for (int32_t s = 0; s < spans.count; ++s) {
-        MoveNoiseTo(info, y, drawn, spans.begin[s]);
-        const auto reached = static_cast<uint32_t>(spans.end[s] - spans.begin[s]);
-        RingCoverageStretch(info, spans.begin[s], y, reached, coverage);
-        coverage += reached;
-        drawn = spans.end[s];
-    }
-}
-
 std::size_t RowReached(const RingRowSpans &spans) noexcept {
     std::size_t count = 0;
     for (int32_t s = 0; s < spans.count; ++s) {
@@ -246,7 +221,7 @@ void GrowWithoutCopy(std::vector<T> &kept, std::size_t count, std::size_t most) 
     kept.resize(count);
 }
 
-// A frame blended from the kept coverage, computed first when compute is set.
+// A frame blended from the kept coverage, or shaded keeping it when compute is set.
 struct CacheJob {
     const RingRenderInfo &info;
     const UnreachedBlend &unreached;
@@ -265,16 +240,21 @@ void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexce
     for (uint32_t y = first_row; y < end_row; ++y) {
         const FilterCachedRow &row = job.rows[y];
         double *coverage = job.coverage + row.first;
-        if (job.compute) {
-            ComputeRow(job.info, static_cast<int32_t>(y), row.spans, coverage);
-        }
         FilterOpaqueNormal *opaque = job.opaque == nullptr ? nullptr : job.opaque + row.first;
-        if (job.fill_opaque) {
-            FillOpaqueNormal(job.info, coverage, opaque, RowReached(row.spans));
-        }
         const std::size_t line = static_cast<std::size_t>(y) * job.width * 4;
         const uint8_t *in = job.in + line;
         uint8_t *out = job.out + line;
+        // The frame that keeps the ring is shaded a row at a time, the
+        // coverage of the pixels the ring reaches kept on the way.
+        if (job.compute) {
+            ShadeRowRgba8Keeping(job.info, 0, static_cast<int32_t>(y), job.width, in, out, coverage);
+        }
+        if (job.fill_opaque) {
+            FillOpaqueNormal(job.info, coverage, opaque, RowReached(row.spans));
+        }
+        if (job.compute) {
+            continue;
+        }
         std::size_t x = 0;
         for (int32_t s = 0; s < row.spans.count; ++s) {
             const auto begin = static_cast<std::size_t>(row.spans.begin[s]);

@@ -340,10 +340,12 @@ struct CoveredBlend {
 
 // Pixels the ring may reach, from column x on, none of them past column 0
 // but x itself: their coverage worked out eight at a time from the
-// thread's generator, which then steps past them.
+// thread's generator, which then steps past them. With kept, each pixel's
+// coverage is also written there in turn; returns where the next goes.
 template <typename Depth, typename Layout>
-void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, int32_t x, int32_t y,
-                         const typename Layout::Element *in, typename Layout::Element *out, uint32_t count) noexcept {
+double *ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, int32_t x, int32_t y,
+                            const typename Layout::Element *in, typename Layout::Element *out, uint32_t count,
+                            double *kept) noexcept {
     using Pixel = typename Depth::PixelType;
     constexpr size_t stride = Layout::STRIDE;
     const bool scatter = info.scatter > 0.0;
@@ -351,8 +353,12 @@ void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, in
     if (count != 0 && x == 0) {
         const Pixel source = Layout::Load(in);
         Pixel shaded = source;
-        Depth::Blend(blend.blend_mode, RingCoverage(info, 0, y), source, shaded);  // reseeds the row
+        const RingSample first = RingCoverage(info, 0, y);  // reseeds the row
+        Depth::Blend(blend.blend_mode, first, source, shaded);
         Layout::Store(shaded, out);
+        if (kept != nullptr) {
+            *kept++ = first.f;
+        }
         in += stride;
         out += stride;
         ++x;
@@ -363,6 +369,9 @@ void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, in
         const uint32_t group = count - k < RING_AHEAD_PIXELS ? count - k : RING_AHEAD_PIXELS;
         uint32_t state = thread.scatter_state;
         RingCoverageAhead(info, x + static_cast<int32_t>(k), y, state, group, coverage);
+        if (kept != nullptr) {
+            kept = std::copy(coverage, coverage + group, kept);
+        }
         for (uint32_t j = 0; j < group; ++j) {
             const size_t at = (k + j) * stride;
             if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
@@ -395,28 +404,31 @@ void ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread, in
             thread.scatter_state = state;
         }
     }
+    return kept;
 }
 
 bool KnownBlendMode(int32_t blend_mode) noexcept {
     return blend_mode >= BLEND_NONE && blend_mode <= BLEND_STENCIL_MULTIPLY_ALPHA;
 }
 
+// Returns how many coverages went to kept.
 template <typename Depth, typename Layout>
-void ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const typename Layout::Element *in,
-              typename Layout::Element *out) noexcept {
+size_t ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const typename Layout::Element *in,
+                typename Layout::Element *out, double *kept = nullptr) noexcept {
     constexpr size_t stride = Layout::STRIDE;
     constexpr int64_t past_last = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     const int64_t end = std::min(int64_t{x} + int64_t{count}, past_last);
     if (end <= x) {
-        return;
+        return 0;
     }
+    double *const kept_first = kept;
     RingThreadState &thread = CurrentRingThreadState();
     RingPlanCache &cache = thread.plan_cache;
     // An unknown mode writes nothing, but the row's noise moves on all the same.
     if (!KnownBlendMode(info.blend_mode)) {
         SkipNoise(info, x, end, y);
         cache.record = nullptr;
-        return;
+        return 0;
     }
     // A stretch that goes on where the thread left the row keeps its plan and span.
     if (x == 0 || !ContinuesRingRow(cache, info, x, y)) {
@@ -445,7 +457,7 @@ void ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, 
         const auto stretch = static_cast<uint32_t>(stop - column);
         const auto at = static_cast<int32_t>(column);
         if (InRingRowSpan(span, at)) {
-            ShadeCoveredStretch<Depth, Layout>(info, thread, at, y, in + offset, out + offset, stretch);
+            kept = ShadeCoveredStretch<Depth, Layout>(info, thread, at, y, in + offset, out + offset, stretch, kept);
         } else {
             SkipNoise(info, column, stop, y);
             ShadeUncoveredStretch<Depth, Layout>(info, plan, in + offset, out + offset, stretch);
@@ -455,6 +467,7 @@ void ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, 
     // A pixel function going on along the row sets its run afresh from here.
     cache.next_column = static_cast<uint32_t>(end);
     cache.run_end = std::numeric_limits<int32_t>::min();
+    return kept == nullptr ? 0 : static_cast<size_t>(kept - kept_first);
 }
 
 }  // namespace
@@ -485,4 +498,9 @@ void ShadeRowRgba8(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t co
 void ShadeRowRgbaFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const float *in,
                        float *out) noexcept {
     ShadeRow<ring_depth::DepthFloat, RgbaFloats>(info, x, y, count, in, out);
+}
+
+size_t ShadeRowRgba8Keeping(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const uint8_t *in,
+                            uint8_t *out, double *coverage) noexcept {
+    return ShadeRow<ring_depth::Depth8, RgbaBytes>(info, x, y, count, in, out, coverage);
 }

@@ -5,6 +5,7 @@
 // rest take their coverage eight pixels ahead.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "host/host_types.h"
@@ -31,3 +32,10 @@ void ShadeRowRgba8(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t co
                    uint8_t *out) noexcept;
 void ShadeRowRgbaFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const float *in,
                        float *out) noexcept;
+
+// ShadeRowRgba8 that also writes to coverage, in turn, the coverage
+// (RingCoverage's f) of each pixel the row plan says the ring may reach:
+// for a row from column 0 on, those of RingReachedSpans. Returns how many;
+// an unknown blend mode shades nothing and writes none.
+size_t ShadeRowRgba8Keeping(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const uint8_t *in,
+                            uint8_t *out, double *coverage) noexcept;

@@ -10,6 +10,9 @@
 
 #include "params/ring_params.h"
 #include "render/pixel_functions.h"
+#include "render/ring_coverage.h"
+#include "render/ring_plan.h"
+#include "render/ring_reach.h"
 #include "render/row_shading.h"
 #include "render/scatter_random.h"
 #include "render/thread_state.h"
@@ -298,6 +301,46 @@ TEST(RowShading, PixelFunctionsGoOnWhereARowStretchEnds) {
     }
     ShadeRow8(info, 14, 16, 30, source.data() + 14, mixed.data() + 14);
     EXPECT_EQ(std::memcmp(mixed.data(), expected.data(), sizeof(PF_Pixel) * 44), 0);
+}
+
+// The coverage kept on the way is RingCoverage's, in turn, for exactly the
+// columns RingReachedSpans names, and the row as ShadeRowRgba8 shades it.
+TEST(RowShading, KeepsTheCoverageOfTheReachedColumns) {
+    Picker pick{16};
+    constexpr int32_t width = 44;
+    for (int i = 0; i < 200; ++i) {
+        RingRenderInfo info = i % 2 == 0 ? OddRecord(pick) : EdgeRecord();
+        info.blend_mode = BLEND_NORMAL;
+        info.smooth = static_cast<uint8_t>(pick.Next() % 2);
+        const auto y = static_cast<int32_t>(pick.Next() % 36);
+        const std::vector<PF_Pixel> pixels = SourcePixels<PF_Pixel>(pick, width);
+        const std::vector<uint8_t> source = Rgba<PF_Pixel, uint8_t>(pixels.data(), width);
+
+        const RingRowSpans spans = RingReachedSpans(info, MakeRingPlan(info), y, width);
+        std::vector<double> expected;
+        ScatterSeed(START_STATE);
+        for (int32_t x = 0; x < width; ++x) {
+            const double f = RingCoverage(info, x, y).f;
+            for (int32_t k = 0; k < spans.count; ++k) {
+                if (x >= spans.begin[k] && x < spans.end[k]) {
+                    expected.push_back(f);
+                }
+            }
+        }
+        std::vector<uint8_t> shaded(source.size()), kept_shaded(source.size());
+        ScatterSeed(START_STATE);
+        ShadeRowRgba8(info, 0, y, width, source.data(), shaded.data());
+        std::vector<double> kept(width, -1.0);
+        ScatterSeed(START_STATE);
+        const size_t count = ShadeRowRgba8Keeping(info, 0, y, width, source.data(), kept_shaded.data(), kept.data());
+        ASSERT_EQ(count, expected.size()) << "record " << i;
+        for (size_t k = 0; k < count; ++k) {
+            EXPECT_TRUE(std::memcmp(&kept[k], &expected[k], sizeof(double)) == 0 ||
+                        (std::isnan(kept[k]) && std::isnan(expected[k])))
+                << "record " << i << " reached pixel " << k << ": " << kept[k] << " instead of " << expected[k];
+        }
+        EXPECT_EQ(kept_shaded, shaded) << "record " << i;
+    }
 }
 
 // Every alpha in rows the ring does not reach, which modes normal and add
