@@ -114,8 +114,8 @@ void OfxFrames(benchmark::State &state, const std::string &plugin, const Depth &
     host.DescribeInContext();
     const OfxRectI bounds{0, 0, BENCH_WIDTH, BENCH_HEIGHT};
     tidalhalo::ofxtest::Effect *instance = host.CreateInstance(OfxRectD{0, 0, BENCH_WIDTH, BENCH_HEIGHT});
-    const RingSetting ring{BENCH_WIDTH / 2.0, BENCH_HEIGHT / 2.0, BENCH_RADIUS, BENCH_FEATHER, BENCH_EXPAND, 100.0, features.scatter,
-                           {1, 1, 1}, {0, 127.0 / 255.0, 1}, features.smooth};
+    const RingSetting ring{BENCH_WIDTH / 2.0, BENCH_HEIGHT / 2.0, BENCH_RADIUS, BENCH_FEATHER, BENCH_EXPAND, 100.0,
+                           features.scatter, {1, 1, 1}, {0, 127.0 / 255.0, 1}, features.smooth};
     tidalhalo::ofxtest::ApplySetting(host, *instance, ring, BLEND_NORMAL - BLEND_NONE);
     HostImage source = SourceFrame(depth);
     HostImage destination = HostImage::Make(depth.ofx_depth, bounds, 0, false);
@@ -198,8 +198,8 @@ void PrintOfxSummary(const std::map<std::string, double> &times, bool baseline) 
         return found == times.end() ? 0.0 : found->second;
     };
     char line[200];
-    std::cout << "\nSummary (ratios of real time per frame in this run" << (baseline ? "; the baseline bundle's beside" : "")
-              << ")\n";
+    std::cout << "\nSummary (ratios of real time per frame in this run"
+              << (baseline ? "; the baseline bundle's beside" : "") << ")\n";
     for (const unsigned threads : BENCH_THREADS) {
         const std::string suffix = "/threads:" + std::to_string(threads);
         for (const Target &target : BENCH_TARGETS) {

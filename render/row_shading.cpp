@@ -23,8 +23,9 @@ using ring_depth::ShadeUncovered;
 
 static_assert(std::endian::native == std::endian::little, "8-bit pixels are read as little-endian words");
 
-// Uncovered 8-bit pixels are looked at this many at a time, so that a run
-// whose alphas are all from 128 up, which the round trip keeps, is a copy.
+// Uncovered 8-bit pixels are looked at this many at a time, two 16-byte
+// registers, so that a run whose alphas are all from 128 up, which the
+// round trip keeps, is a copy.
 constexpr size_t ROW_KEEP_BLOCK = 8;
 
 // Every alpha from 128 up comes through a / 255 and back as it went in.
@@ -424,7 +425,8 @@ size_t ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count
     double *const kept_first = kept;
     RingThreadState &thread = CurrentRingThreadState();
     RingPlanCache &cache = thread.plan_cache;
-    // An unknown mode writes nothing, but the row's noise moves on all the same.
+    // An unknown mode writes nothing, but the row's noise moves on all the
+    // same; the thread's plan, not followed along the row, is made afresh.
     if (!KnownBlendMode(info.blend_mode)) {
         SkipNoise(info, x, end, y);
         cache.record = nullptr;

@@ -176,7 +176,8 @@ void ExpectSameRows(RingRenderInfo info, Picker &pick, const Walk &walk) {
         const int32_t x = walk.first + static_cast<int32_t>(i % static_cast<size_t>(walk.width));
         ASSERT_TRUE(SamePixel(shaded.pixels[i], expected.pixels[i]))
             << "column " << x << " of row " << walk.rows[i / static_cast<size_t>(walk.width)] << ", width "
-            << walk.width << (in_place ? " in place" : "") << (rgba ? " rgba" : "") << ", radius " << info.radius << " feather "
+            << walk.width << (in_place ? " in place" : "") << (rgba ? " rgba" : "") << ", radius " << info.radius
+            << " feather "
             << info.feather << " expand " << info.expand << " scatter " << info.scatter << " opacity "
             << info.opacity << " mode " << info.blend_mode << ": " << ::testing::PrintToString(shaded.pixels[i])
             << " instead of " << ::testing::PrintToString(expected.pixels[i]);
@@ -257,7 +258,7 @@ TEST(RowShading, EqualsPixelFunctionsInStretchesAndTiles) {
         }
         Walk walk{static_cast<int32_t>(pick.Next() % 60) - 30, 1 + static_cast<int32_t>(pick.Next() % MAX_ROW_LENGTH),
                   {}, {}};
-        for (int32_t y = static_cast<int32_t>(pick.Next() % 4); y < 36; y += 1 + static_cast<int32_t>(pick.Next() % 5)) {
+        for (auto y = static_cast<int32_t>(pick.Next() % 4); y < 36; y += 1 + static_cast<int32_t>(pick.Next() % 5)) {
             walk.rows.push_back(y);
         }
         for (uint32_t c = pick.Next() % 6; c != 0; --c) {
