@@ -117,9 +117,10 @@ struct DepthFloat {
 
 // The blend at the plan's zero sample, out of line: only records no host
 // sends (a colour that is not finite, a negative opacity) and the float
-// modes that carry infinities through come here.
+// modes that carry infinities through come here. Each source file keeps
+// its own copy, which the compiler may then call with its arguments pared.
 template <typename Depth, typename Pixel = typename Depth::PixelType>
-[[gnu::noinline]] PF_Err BlendZero(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in,
+[[gnu::noinline]] static PF_Err BlendZero(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in,
                                    Pixel &out) noexcept {
     Depth::Blend(info.blend_mode, plan.zero, in, out);
     return PF_Err_NONE;
