@@ -30,4 +30,10 @@ PF_Err CopyPixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pix
 // refcon is a NaiveRing.
 PF_Err NaiveRingPixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pixel *out) noexcept;
 
+// The same ring over rows first_row..end_row - 1 of an RGBA8888 frame, each
+// row a row_bytes step from the last, computed in the loop with no call: the
+// yardstick for a face that owns its loop.
+void NaiveRingRows(const NaiveRing &ring, const unsigned char *in, unsigned char *out, int64_t row_bytes,
+                   int32_t width, int32_t first_row, int32_t end_row) noexcept;
+
 }  // namespace tidalhalo::bench

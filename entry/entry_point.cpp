@@ -3,9 +3,9 @@
 #include <new>
 
 #include "entry/about_global.h"
+#include "entry/smart_pre_render.h"
+#include "entry/smart_render.h"
 #include "params/params_setup.h"
-#include "render/smart_pre_render.h"
-#include "render/smart_render.h"
 
 namespace {
 

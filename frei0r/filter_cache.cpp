@@ -8,9 +8,8 @@
 #include "frei0r/filter_frame.h"
 #include "params/ring_params.h"
 #include "render/blend_modes.h"
-#include "render/coverage_ahead.h"
 #include "render/ring_coverage.h"
-#include "render/scatter_random.h"
+#include "render/row_shading.h"
 
 namespace {
 
@@ -196,30 +195,6 @@ void BlendReached(const RingRenderInfo &info, const double *coverage, const Filt
     }
 }
 
-// Moves the scatter generator to column begin of row y as a walk of the
-// whole row from x = 0 would have it, given that the columns before drawn
-// have drawn already; the coverage reseeds by itself at x = 0.
-void MoveNoiseTo(const RingRenderInfo &info, int32_t y, int32_t drawn, int32_t begin) noexcept {
-    if (info.scatter > 0.0 && begin > 0) {
-        if (drawn == 0) {
-            RingReseedRow(info, y);
-        }
-        ScatterDiscard(begin - drawn);
-    }
-}
-
-// The coverage of a row's reached pixels, kept in order.
-void ComputeRow(const RingRenderInfo &info, int32_t y, const RingRowSpans &spans, double *coverage) noexcept {
-    int32_t drawn = 0;
-    for (int32_t s = 0; s < spans.count; ++s) {
-        MoveNoiseTo(info, y, drawn, spans.begin[s]);
-        const auto reached = static_cast<uint32_t>(spans.end[s] - spans.begin[s]);
-        RingCoverageStretch(info, spans.begin[s], y, reached, coverage);
-        coverage += reached;
-        drawn = spans.end[s];
-    }
-}
-
 std::size_t RowReached(const RingRowSpans &spans) noexcept {
     std::size_t count = 0;
     for (int32_t s = 0; s < spans.count; ++s) {
@@ -246,13 +221,10 @@ void GrowWithoutCopy(std::vector<T> &kept, std::size_t count, std::size_t most) 
     kept.resize(count);
 }
 
-// A frame's work: with rows, blended from the kept coverage (computed first
-// when compute is set); without, each row's spans found and its coverage
-// computed and blended a stretch at a time, keeping nothing.
+// A frame blended from the kept coverage, or shaded keeping it when compute is set.
 struct CacheJob {
     const RingRenderInfo &info;
     const UnreachedBlend &unreached;
-    const RingPlan &plan;
     const FilterCachedRow *rows;
     double *coverage;
     bool compute;
@@ -263,52 +235,26 @@ struct CacheJob {
     uint8_t *out;
 };
 
-// Pixels of a span computed and blended this many at a time.
-constexpr int32_t CACHE_STRETCH = 256;
-
-void ShadeStreamedRow(const CacheJob &job, uint32_t y) noexcept {
-    const auto row = static_cast<int32_t>(y);
-    const RingRowSpans spans = RingReachedSpans(job.info, job.plan, row, static_cast<int32_t>(job.width));
-    const std::size_t line = static_cast<std::size_t>(y) * job.width * 4;
-    const uint8_t *in = job.in + line;
-    uint8_t *out = job.out + line;
-    int32_t x = 0;
-    for (int32_t s = 0; s < spans.count; ++s) {
-        BlendUnreached(job.unreached, in + static_cast<std::size_t>(x) * 4, out + static_cast<std::size_t>(x) * 4,
-                       static_cast<std::size_t>(spans.begin[s] - x));
-        MoveNoiseTo(job.info, row, x, spans.begin[s]);
-        for (x = spans.begin[s]; x < spans.end[s];) {
-            const int32_t stretch = spans.end[s] - x < CACHE_STRETCH ? spans.end[s] - x : CACHE_STRETCH;
-            double coverage[CACHE_STRETCH];
-            RingCoverageStretch(job.info, x, row, static_cast<uint32_t>(stretch), coverage);
-            const std::size_t at = static_cast<std::size_t>(x) * 4;
-            BlendReached(job.info, coverage, nullptr, in + at, out + at, static_cast<std::size_t>(stretch));
-            x += stretch;
-        }
-    }
-    BlendUnreached(job.unreached, in + static_cast<std::size_t>(x) * 4, out + static_cast<std::size_t>(x) * 4,
-                   job.width - static_cast<std::size_t>(x));
-}
-
 void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexcept {
     const auto &job = *static_cast<const CacheJob *>(context);
     for (uint32_t y = first_row; y < end_row; ++y) {
-        if (job.rows == nullptr) {
-            ShadeStreamedRow(job, y);
-            continue;
-        }
         const FilterCachedRow &row = job.rows[y];
         double *coverage = job.coverage + row.first;
-        if (job.compute) {
-            ComputeRow(job.info, static_cast<int32_t>(y), row.spans, coverage);
-        }
         FilterOpaqueNormal *opaque = job.opaque == nullptr ? nullptr : job.opaque + row.first;
-        if (job.fill_opaque) {
-            FillOpaqueNormal(job.info, coverage, opaque, RowReached(row.spans));
-        }
         const std::size_t line = static_cast<std::size_t>(y) * job.width * 4;
         const uint8_t *in = job.in + line;
         uint8_t *out = job.out + line;
+        // The frame that keeps the ring is shaded a row at a time, the
+        // coverage of the pixels the ring reaches kept on the way.
+        if (job.compute) {
+            ShadeRowRgba8Keeping(job.info, 0, static_cast<int32_t>(y), job.width, in, out, coverage);
+        }
+        if (job.fill_opaque) {
+            FillOpaqueNormal(job.info, coverage, opaque, RowReached(row.spans));
+        }
+        if (job.compute) {
+            continue;
+        }
         std::size_t x = 0;
         for (int32_t s = 0; s < row.spans.count; ++s) {
             const auto begin = static_cast<std::size_t>(row.spans.begin[s]);
@@ -365,15 +311,10 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
         width_ = width;
         height_ = height;
     }
-    const RingPlan plan = MakeRingPlan(info);
+    // A ring not kept is shaded a row at a time, as without the cache.
     UnreachedBlend unreached{};
-    if (!MakeUnreachedBlend(plan, unreached)) {
+    if (!MakeUnreachedBlend(MakeRingPlan(info), unreached) || (!reuse && !(keep && Prepare(info, width, height)))) {
         ShadeFilterFrame(info, width, height, in, out, bands);
-        return false;
-    }
-    if (!reuse && !(keep && Prepare(info, width, height))) {
-        CacheJob job{info, unreached, plan, nullptr, nullptr, false, nullptr, false, width, in, out};
-        RunFilterBands(height, bands, ShadeCachedRows, &job);
         return false;
     }
     // Mode normal keeps its blend over opaque pixels while it fits, made
@@ -394,8 +335,8 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
     if (!use_opaque) {
         std::vector<FilterOpaqueNormal>().swap(opaque_);  // the two together stay within the limit
     }
-    CacheJob job{info,     unreached, plan,  rows_.data(), coverage_.data(), !reuse,
-                 use_opaque ? opaque_.data() : nullptr, use_opaque && fill_opaque, width, in, out};
+    CacheJob job{info,   unreached, rows_.data(), coverage_.data(), !reuse, use_opaque ? opaque_.data() : nullptr,
+                 use_opaque && fill_opaque, width, in, out};
     RunFilterBands(height, bands, ShadeCachedRows, &job);
     opaque_valid_ = use_opaque;
     opaque_color1_ = info.color1_float;

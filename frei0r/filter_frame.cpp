@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "frei0r/filter_floating_point.h"
-#include "render/pixel_functions.h"
+#include "render/row_shading.h"
 
 namespace {
 
@@ -19,23 +19,12 @@ struct FrameJob {
     uint8_t *out;
 };
 
-// The host's 8-bit pixel keeps alpha first; frei0r's keeps it last.
+// frei0r's rows are kept red, green, blue, alpha, as the row shading reads them.
 void ShadeRows(void *context, uint32_t first_row, uint32_t end_row) noexcept {
     const auto &job = *static_cast<const FrameJob *>(context);
-    void *refcon = const_cast<RingRenderInfo *>(&job.info);  // the pixel function only reads it
     for (uint32_t y = first_row; y < end_row; ++y) {
         const std::size_t row = static_cast<std::size_t>(y) * job.width * 4;
-        for (uint32_t x = 0; x < job.width; ++x) {
-            const uint8_t *source = job.in + row + static_cast<std::size_t>(x) * 4;
-            uint8_t *destination = job.out + row + static_cast<std::size_t>(x) * 4;
-            const PF_Pixel pixel{source[3], source[0], source[1], source[2]};
-            PF_Pixel shaded = pixel;
-            ShadePixel8(refcon, static_cast<int32_t>(x), static_cast<int32_t>(y), &pixel, &shaded);
-            destination[0] = shaded.red;
-            destination[1] = shaded.green;
-            destination[2] = shaded.blue;
-            destination[3] = shaded.alpha;
-        }
+        ShadeRowRgba8(job.info, 0, static_cast<int32_t>(y), job.width, job.in + row, job.out + row);
     }
 }
 

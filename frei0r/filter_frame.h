@@ -1,5 +1,6 @@
-// Shading a whole RGBA8888 frame with the module's 8-bit pixel function, in
-// bands of rows that may run on threads of the filter's own.
+// Shading a whole RGBA8888 frame a row at a time, as the module's 8-bit
+// pixel function shades each pixel, in bands of rows that may run on
+// threads of the filter's own.
 #pragma once
 
 #include <cstdint>

@@ -1,19 +1,16 @@
 #include "openfx/ofx_frame.h"
 
-#include <bit>
 #include <cmath>
-#include <cstring>
+#include <cstddef>
 #include <thread>
 #include <vector>
 
-#include <xmmintrin.h>
-
-#include "render/pixel_functions.h"
+#include "render/row_shading.h"
 
 namespace {
 
-// How far ahead of the pixels being read and written to prefetch.
-constexpr uintptr_t OFX_PREFETCH_BYTES = 1024;
+// Pixels moved through the stack at a time, where they stay in cache.
+constexpr uint32_t OFX_STRETCH = 256;
 
 // Below this many pixels a band costs more to start than it saves.
 constexpr int64_t OFX_PIXELS_PER_BAND = 1 << 16;
@@ -42,109 +39,76 @@ SourceSpan SourceColumns(const OfxShadeJob &job, int32_t y, int32_t width) noexc
     return {clamp(static_cast<int64_t>(b.x1) - job.window.x1), clamp(static_cast<int64_t>(b.x2) - job.window.x1)};
 }
 
-// The module's pixels keep alpha first; OpenFX's keep it last. 16-bit
-// channels run through the float pixel: 0..65535 scaled to 0..1 and back.
+// The row shading reads and writes 8-bit and float rows as OpenFX keeps
+// them, red, green, blue, alpha. 16-bit channels run through the module's
+// float pixel, a stretch at a time on the stack: 0..65535 scaled to 0..1
+// and back.
 struct BytePixels {
     using Channel = uint8_t;
-    using Pixel = PF_Pixel;
-    // Red, green, blue, alpha in memory to alpha, red, green, blue is one
-    // rotation of the four bytes read as a little-endian word.
-    static Pixel Load(const Channel *rgba) noexcept {
-        uint32_t word;
-        std::memcpy(&word, rgba, 4);
-        word = std::rotl(word, 8);
-        Pixel pixel;
-        std::memcpy(&pixel, &word, 4);
-        return pixel;
-    }
-    static void Store(const Pixel &p, Channel *rgba) noexcept {
-        uint32_t word;
-        std::memcpy(&word, &p, 4);
-        word = std::rotr(word, 8);
-        std::memcpy(rgba, &word, 4);
-    }
-    static void Shade(void *refcon, int32_t x, int32_t y, const Pixel *in, Pixel *out) noexcept {
-        ShadePixel8(refcon, x, y, in, out);
+    static void Shade(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const Channel *in,
+                      Channel *out) noexcept {
+        ShadeRowRgba8(info, x, y, count, in, out);
     }
 };
 
 struct FloatPixels {
     using Channel = float;
-    using Pixel = PF_PixelFloat;
-    // One rotation of the four lanes each way, as whole 16-byte moves: the
-    // pixel function then reads what one store wrote, and no value is
-    // converted, so every bit, NaN payloads too, passes unchanged.
-    static Pixel Load(const Channel *rgba) noexcept {
-        const __m128 lanes = _mm_loadu_ps(rgba);
-        const __m128 argb = _mm_shuffle_ps(lanes, lanes, _MM_SHUFFLE(2, 1, 0, 3));
-        Pixel pixel;
-        std::memcpy(&pixel, &argb, sizeof pixel);
-        return pixel;
-    }
-    static void Store(const Pixel &p, Channel *rgba) noexcept {
-        __m128 argb;
-        std::memcpy(&argb, &p, sizeof p);
-        _mm_storeu_ps(rgba, _mm_shuffle_ps(argb, argb, _MM_SHUFFLE(0, 3, 2, 1)));
-    }
-    static void Shade(void *refcon, int32_t x, int32_t y, const Pixel *in, Pixel *out) noexcept {
-        ShadePixelFloat(refcon, x, y, in, out);
+    static void Shade(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const Channel *in,
+                      Channel *out) noexcept {
+        ShadeRowRgbaFloat(info, x, y, count, in, out);
     }
 };
 
 struct ShortPixels {
     using Channel = uint16_t;
-    using Pixel = PF_PixelFloat;
-    static Pixel Load(const Channel *rgba) noexcept {
-        return Pixel{rgba[3] / 65535.0f, rgba[0] / 65535.0f, rgba[1] / 65535.0f, rgba[2] / 65535.0f};
-    }
-    static void Store(const Pixel &p, Channel *rgba) noexcept {
-        rgba[0] = ShortFromFloat(p.red);
-        rgba[1] = ShortFromFloat(p.green);
-        rgba[2] = ShortFromFloat(p.blue);
-        rgba[3] = ShortFromFloat(p.alpha);
-    }
-    static void Shade(void *refcon, int32_t x, int32_t y, const Pixel *in, Pixel *out) noexcept {
-        ShadePixelFloat(refcon, x, y, in, out);
+    static void Shade(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const Channel *in,
+                      Channel *out) noexcept {
+        PF_PixelFloat pixels[OFX_STRETCH];
+        while (count != 0) {
+            const uint32_t stretch = count < OFX_STRETCH ? count : OFX_STRETCH;
+            for (uint32_t k = 0; k < stretch; ++k) {
+                const Channel *rgba = in + static_cast<size_t>(k) * 4;
+                pixels[k] = PF_PixelFloat{rgba[3] / 65535.0f, rgba[0] / 65535.0f, rgba[1] / 65535.0f,
+                                          rgba[2] / 65535.0f};
+            }
+            ShadeRowFloat(info, x, y, stretch, pixels, pixels);
+            for (uint32_t k = 0; k < stretch; ++k) {
+                Channel *rgba = out + static_cast<size_t>(k) * 4;
+                rgba[0] = ShortFromFloat(pixels[k].red);
+                rgba[1] = ShortFromFloat(pixels[k].green);
+                rgba[2] = ShortFromFloat(pixels[k].blue);
+                rgba[3] = ShortFromFloat(pixels[k].alpha);
+            }
+            x += static_cast<int32_t>(stretch);
+            in += static_cast<size_t>(stretch) * 4;
+            out += static_cast<size_t>(stretch) * 4;
+            count -= stretch;
+        }
     }
 };
 
-// Rows are walked left to right: asking for the cache lines a little ahead
-// keeps the walk from waiting on memory. A prefetch never faults, so an
-// address past the image's end does no harm; it is formed as an integer.
-inline void PrefetchAhead(const void *at, bool for_writing) noexcept {
-    const auto ahead = reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(at) + OFX_PREFETCH_BYTES);
-    if (for_writing) {
-        __builtin_prefetch(ahead, 1);
-    } else {
-        __builtin_prefetch(ahead, 0);
-    }
-}
-
-// Each row from its left end: before and after the columns the source
-// holds a pixel is transparent black, within them it is read where it lies.
+// Columns first..end - 1 of a window row that the source does not hold:
+// transparent black, a stretch at a time.
 template <typename Depth>
-inline void ShadeSpan(void *refcon, int32_t first, int32_t end, int32_t row, const typename Depth::Channel *from,
-                      typename Depth::Channel *to) noexcept {
-    using Pixel = typename Depth::Pixel;
-    for (int32_t column = first; column < end; ++column, to += 4) {
-        Pixel in{};
-        if (from != nullptr) {
-            PrefetchAhead(from, false);
-            in = Depth::Load(from);
-            from += 4;
-        }
-        Pixel shaded = in;
-        Depth::Shade(refcon, column, row, &in, &shaded);
-        PrefetchAhead(to, true);
-        Depth::Store(shaded, to);
+void ShadeOutsideSource(const RingRenderInfo &info, int32_t first, int32_t end, int32_t row,
+                        typename Depth::Channel *destination) noexcept {
+    static constexpr typename Depth::Channel black[OFX_STRETCH * 4] = {};
+    for (int32_t column = first; column < end;) {
+        const auto left = static_cast<uint32_t>(end - column);
+        const uint32_t count = left < OFX_STRETCH ? left : OFX_STRETCH;
+        Depth::Shade(info, column, row, count, black, destination + static_cast<std::ptrdiff_t>(column) * 4);
+        column += static_cast<int32_t>(count);
     }
 }
 
+// Each row from its left end, straight from the source's row into the
+// output's: before and after the columns the source holds a pixel is
+// transparent black, within them it is read where it lies.
 template <typename Depth>
 void ShadeRowsAs(const OfxShadeJob &job, int32_t first_row, int32_t end_row) noexcept {
     using Channel = typename Depth::Channel;
     constexpr int64_t pixel_bytes = 4 * sizeof(Channel);
-    void *refcon = const_cast<RingRenderInfo *>(job.info);  // the pixel functions only read it
+    const RingRenderInfo &info = *job.info;
     const int32_t width = job.window.x2 - job.window.x1;
     for (int32_t row = first_row; row < end_row; ++row) {
         const int32_t y = job.window.y2 - 1 - row;
@@ -152,15 +116,14 @@ void ShadeRowsAs(const OfxShadeJob &job, int32_t first_row, int32_t end_row) noe
         const SourceSpan span = SourceColumns(job, y, width);
         const int32_t inside_first = span.first < span.end ? span.first : width;
         const int32_t inside_end = span.first < span.end ? span.end : width;
-        ShadeSpan<Depth>(refcon, 0, inside_first, row, nullptr, destination);
+        ShadeOutsideSource<Depth>(info, 0, inside_first, row, destination);
         if (inside_first < inside_end) {
             const auto *source = reinterpret_cast<const Channel *>(
                 PixelAddress(job.source, job.window.x1 + inside_first, y, pixel_bytes));
-            ShadeSpan<Depth>(refcon, inside_first, inside_end, row, source,
-                             destination + static_cast<std::ptrdiff_t>(inside_first) * 4);
+            Depth::Shade(info, inside_first, row, static_cast<uint32_t>(inside_end - inside_first), source,
+                         destination + static_cast<std::ptrdiff_t>(inside_first) * 4);
         }
-        ShadeSpan<Depth>(refcon, inside_end, width, row, nullptr,
-                         destination + static_cast<std::ptrdiff_t>(inside_end) * 4);
+        ShadeOutsideSource<Depth>(info, inside_end, width, row, destination);
     }
 }
 

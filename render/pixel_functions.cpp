@@ -10,6 +10,7 @@
 #include "render/coverage_ahead.h"
 #include "render/ring_coverage.h"
 #include "render/ring_plan.h"
+#include "render/shading_depths.h"
 #include "render/thread_state.h"
 
 // The same results as the plain formulas (render/pixel_reference.cpp), byte
@@ -20,11 +21,10 @@
 
 namespace {
 
+using ring_depth::ShadeUncovered;
+
 // How far ahead of the current pixels to prefetch: a few dozen cache lines.
 constexpr uintptr_t RING_PREFETCH_BYTES = 1024;
-
-// Exact: the channel has at most 16 bits and 32768 is a power of two.
-float Unit16(uint32_t channel) noexcept { return static_cast<float>(channel) * 0x1p-15f; }
 
 // The coverage of a pixel the plan could not pass over, at squared distance d2.
 inline RingSample FullCoverage(const RingRenderInfo &info, double d2, int32_t x, int32_t y) noexcept {
@@ -42,132 +42,6 @@ inline void SkipNoise(const RingRenderInfo &info, int32_t x, int32_t y) noexcept
     if (info.scatter > 0.0) {
         static_cast<void>(RingNoise(info, x, y));
     }
-}
-
-// Normal and add where the coverage is 0 and the colour plain: the source's
-// colour (add clamps it at full intensity) with its alpha round-tripped
-// through a / FULL.
-template <typename Pixel, typename Channel, uint32_t FULL>
-void KeepColor(const Pixel &in, Pixel &out, bool clamped) noexcept {
-    constexpr auto full = static_cast<Channel>(FULL);
-    const Pixel source = in;
-    if constexpr (FULL == 255) {
-        // 8-bit channels never exceed 255, so the clamp changes nothing: the
-        // pixel moves as one word with its alpha, the first byte, replaced.
-        if constexpr (std::endian::native == std::endian::little) {
-            uint32_t word = 0;
-            std::memcpy(&word, &in, sizeof word);
-            word = (word & 0xFFFFFF00u) | RING_ZERO_COVERAGE_ALPHA8[word & 0xFFu];
-            std::memcpy(&out, &word, sizeof word);
-        } else {
-            out = Pixel{RING_ZERO_COVERAGE_ALPHA8[source.alpha], source.red, source.green, source.blue};
-        }
-        return;
-    }
-    const Channel alpha = source.alpha;
-    if (clamped) {
-        out = Pixel{alpha, source.red < full ? source.red : full, source.green < full ? source.green : full,
-                    source.blue < full ? source.blue : full};
-    } else {
-        out = Pixel{alpha, source.red, source.green, source.blue};
-    }
-}
-
-// Mode normal where the coverage is a zero: the blend's formulas as they
-// stand, except that the weight, a zero divided by the output alpha, is
-// formed from the signs instead of by a division.
-inline void BlendUncoveredNormalFloat(const RingPlan &plan, const PF_PixelFloat &in, PF_PixelFloat &out) noexcept {
-    const float coverage = static_cast<float>(plan.zero.f);
-    const float oa = OverAlpha(in.alpha, coverage);
-    float w = 0.0f;
-    if (oa != 0.0f && !std::isnan(oa)) {
-        w = std::signbit(coverage) != std::signbit(oa) ? -0.0f : 0.0f;
-    }
-    const PF_PixelFloat source = in;
-    out.red = (1.0f - w) * source.red + w * plan.zero.red;
-    out.green = (1.0f - w) * source.green + w * plan.zero.green;
-    out.blue = (1.0f - w) * source.blue + w * plan.zero.blue;
-    out.alpha = oa;
-}
-
-// What differs between the depths once the ring at a pixel is known: the
-// blend, and what the plan says of an uncovered pixel.
-template <typename Pixel, typename Channel, uint32_t FULL>
-struct IntegerDepth {
-    using PixelType = Pixel;
-    static constexpr auto unit = FULL == 255 ? RingUnit8 : Unit16;
-    static constexpr uint8_t KEEPS_BIT = FULL == 255 ? RING_RUN_KEEPS8 : RING_RUN_KEEPS16;
-    static constexpr uint8_t CONSTANT_BIT = FULL == 255 ? RING_RUN_CONSTANT8 : RING_RUN_CONSTANT16;
-
-    [[gnu::always_inline]] static void Blend(int32_t blend_mode, const RingSample &ring, const Pixel &in,
-                                             Pixel &out) noexcept {
-        BlendInteger<Pixel, Channel, FULL>(blend_mode, ring, in, out, unit);
-    }
-    static RingUncovered Uncovered(const RingPlan &plan) noexcept {
-        return FULL == 255 ? plan.uncovered8 : plan.uncovered16;
-    }
-    static const Pixel &Constant(const RingPlan &plan) noexcept {
-        if constexpr (FULL == 255) {
-            return plan.constant8;
-        } else {
-            return plan.constant16;
-        }
-    }
-    static void Keep(const Pixel &in, Pixel &out, bool clamped) noexcept {
-        KeepColor<Pixel, Channel, FULL>(in, out, clamped);
-    }
-    static void NormalFloat(const RingPlan &, const Pixel &, Pixel &) noexcept {}
-};
-
-struct FloatDepth {
-    using PixelType = PF_PixelFloat;
-    static constexpr uint8_t KEEPS_BIT = 0;
-    static constexpr uint8_t CONSTANT_BIT = RING_RUN_CONSTANT_FLOAT;
-
-    static void Blend(int32_t blend_mode, const RingSample &ring, const PF_PixelFloat &in,
-                      PF_PixelFloat &out) noexcept {
-        BlendFloat(blend_mode, ring, in, out);
-    }
-    static RingUncovered Uncovered(const RingPlan &plan) noexcept { return plan.uncovered_float; }
-    static const PF_PixelFloat &Constant(const RingPlan &plan) noexcept { return plan.constant_float; }
-    static void Keep(const PF_PixelFloat &, PF_PixelFloat &, bool) noexcept {}
-    static void NormalFloat(const RingPlan &plan, const PF_PixelFloat &in, PF_PixelFloat &out) noexcept {
-        BlendUncoveredNormalFloat(plan, in, out);
-    }
-};
-
-// The blend at the plan's zero sample, out of line: only records no host
-// sends (a colour that is not finite, a negative opacity) and the float
-// modes that carry infinities through come here.
-template <typename Depth, typename Pixel = typename Depth::PixelType>
-[[gnu::noinline]] PF_Err BlendZero(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in,
-                                   Pixel &out) noexcept {
-    Depth::Blend(info.blend_mode, plan.zero, in, out);
-    return PF_Err_NONE;
-}
-
-// A pixel the ring cannot reach, whose generator value is already drawn.
-template <typename Depth, typename Pixel = typename Depth::PixelType>
-PF_Err ShadeUncovered(const RingRenderInfo &info, const RingPlan &plan, const Pixel &in, Pixel &out) noexcept {
-    switch (Depth::Uncovered(plan)) {
-    [[likely]] case RingUncovered::KEEP_COLOR:
-        Depth::Keep(in, out, false);
-        break;
-    case RingUncovered::CONSTANT:
-        out = Depth::Constant(plan);
-        break;
-    case RingUncovered::KEEP_CLAMPED:
-        Depth::Keep(in, out, true);
-        break;
-    case RingUncovered::NORMAL_FLOAT:
-        Depth::NormalFloat(plan, in, out);
-        break;
-    case RingUncovered::BLEND:
-        return BlendZero<Depth>(info, plan, in, out);
-    case RingUncovered::WRITE_NOTHING:
-        break;
-    }
-    return PF_Err_NONE;
 }
 
 // Works out the coverage of the covered run's next pixels from column x on.
@@ -286,7 +160,7 @@ inline void PrefetchAhead(const void *in, const void *out) noexcept {
 PF_Err ShadePixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pixel *out) noexcept {
     if (refcon != nullptr) {
         PrefetchAhead(in, out);
-        return Shade<IntegerDepth<PF_Pixel, uint8_t, 255>>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in,
+        return Shade<ring_depth::Depth8>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in,
                                                            *out);
     }
     return PF_Err_NONE;
@@ -295,7 +169,7 @@ PF_Err ShadePixel8(void *refcon, int32_t x, int32_t y, const PF_Pixel *in, PF_Pi
 PF_Err ShadePixel16(void *refcon, int32_t x, int32_t y, const PF_Pixel16 *in, PF_Pixel16 *out) noexcept {
     if (refcon != nullptr) {
         PrefetchAhead(in, out);
-        return Shade<IntegerDepth<PF_Pixel16, uint16_t, 32768>>(*static_cast<const RingRenderInfo *>(refcon), x, y,
+        return Shade<ring_depth::Depth16>(*static_cast<const RingRenderInfo *>(refcon), x, y,
                                                                *in, *out);
     }
     return PF_Err_NONE;
@@ -304,7 +178,7 @@ PF_Err ShadePixel16(void *refcon, int32_t x, int32_t y, const PF_Pixel16 *in, PF
 PF_Err ShadePixelFloat(void *refcon, int32_t x, int32_t y, const PF_PixelFloat *in, PF_PixelFloat *out) noexcept {
     if (refcon != nullptr) {
         PrefetchAhead(in, out);
-        return Shade<FloatDepth>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
+        return Shade<ring_depth::DepthFloat>(*static_cast<const RingRenderInfo *>(refcon), x, y, *in, *out);
     }
     return PF_Err_NONE;
 }

@@ -3,11 +3,13 @@
 # (60 by default) 3840 x 2160 RGBA frames of testsrc2 thrown away (-f null):
 # without a filter, with the frei0r filter at fixed values (the ring kept
 # from frame to frame), the same with the cache off (TIDALHALO_RING_CACHE=0:
-# the module's pixel function on every pixel, as before the cache), and a
-# ring that moves and grows every frame (sendcmd), with and without the
-# cache. Median of TIDALHALO_BENCH_RUNS (3) paired runs, each against the
-# run without a filter, with peak memory; frei0r's own vignette beside them
-# when the system has it. Scratch files go to build/bench_video.
+# every frame shaded a row at a time), and a ring that moves and grows every
+# frame (sendcmd), with and without the cache. Median of
+# TIDALHALO_BENCH_RUNS (3) paired runs, each against the run without a
+# filter, with peak memory; frei0r's own vignette beside them when the
+# system has it. With TIDALHALO_BENCH_FREI0R_BASELINE naming a folder that
+# holds another build's tidalhalo.so, the fixed and the moving ring are also
+# timed through that one. Scratch files go to build/bench_video.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh >&2
@@ -27,11 +29,12 @@ for ((n = 0; n < frames; n++)); do
 done >moving.cmd
 
 calc() { awk "BEGIN { printf \"%.4f\", $1 }"; }
-run() {  # an environment assignment, a filter graph after the source or nothing: prints "seconds peak-kB"
+run() {  # environment assignments, a filter graph after the source or nothing: prints "seconds peak-kB"
   local graph=$source start end
   if [ -n "$2" ]; then graph="$source,$2"; fi
   start=$(date +%s.%N)
-  env "$1" /usr/bin/time -f %M -o peak.txt \
+  # shellcheck disable=SC2086 # the assignments are split at spaces
+  env $1 /usr/bin/time -f %M -o peak.txt \
     ffmpeg -nostdin -v error -f lavfi -i "$graph" -frames:v "$frames" -f null - >/dev/null
   end=$(date +%s.%N)
   echo "$(calc "$end - $start") $(cat peak.txt)"
@@ -44,6 +47,13 @@ cases=(
   "moving ring|TIDALHALO_RING_CACHE=1|sendcmd=f=moving.cmd,frei0r=tidalhalo"
   "moving ring, no cache|TIDALHALO_RING_CACHE=0|sendcmd=f=moving.cmd,frei0r=tidalhalo"
 )
+baseline="${TIDALHALO_BENCH_FREI0R_BASELINE:-}"
+if [ -n "$baseline" ]; then
+  cases+=(
+    "fixed ring, baseline|FREI0R_PATH=$baseline TIDALHALO_RING_CACHE=1|frei0r=tidalhalo"
+    "moving ring, baseline|FREI0R_PATH=$baseline TIDALHALO_RING_CACHE=1|sendcmd=f=moving.cmd,frei0r=tidalhalo"
+  )
+fi
 if [ -n "$(find /usr/lib /usr/local/lib "$HOME/.frei0r-1" -name vignette.so -path '*frei0r*' 2>/dev/null | head -1)" ]; then
   cases+=("frei0r's vignette|FREI0R_PATH=|frei0r=vignette")
 fi

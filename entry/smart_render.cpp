@@ -1,4 +1,4 @@
-#include "render/smart_render.h"
+#include "entry/smart_render.h"
 
 #include "host/host_suites.h"
 #include "params/ring_params.h"

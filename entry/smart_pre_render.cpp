@@ -1,4 +1,4 @@
-#include "render/smart_pre_render.h"
+#include "entry/smart_pre_render.h"
 
 #include <cstring>
 
