@@ -156,7 +156,7 @@ void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *
     const auto keep = [](uint32_t word) {
         return (word & color) | static_cast<uint32_t>(RING_ZERO_COVERAGE_ALPHA8[(word >> shift) & 0xFFu]) << shift;
     };
-    const bool default_environment = (_mm_getcsr() & ROW_SSE_CONTROL_MASK) == ROW_SSE_DEFAULT_CONTROL;
+    const bool default_environment = (static_cast<uint32_t>(_mm_getcsr()) & ROW_SSE_CONTROL_MASK) == ROW_SSE_DEFAULT_CONTROL;
     const auto *from = reinterpret_cast<const unsigned char *>(in);
     auto *to = reinterpret_cast<unsigned char *>(out);
     size_t i = 0;
