@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "render/pixel_functions.h"
+#include "render/row_shading.h"
 
 namespace {
 
@@ -102,20 +102,10 @@ void ShadeWebFrame(const RingRenderInfo &info, uint32_t width, uint32_t height, 
     if (in == nullptr || out == nullptr) {
         return;
     }
-    void *refcon = const_cast<RingRenderInfo *>(&info);  // the pixel function only reads it
+    // Whole rows from x = 0 through the row routine: the pixel function's
+    // bytes, without a call per pixel.
     for (uint32_t y = 0; y < height; ++y) {
         const std::size_t row = static_cast<std::size_t>(y) * width * 4;
-        for (uint32_t x = 0; x < width; ++x) {
-            const uint8_t *source = in + row + static_cast<std::size_t>(x) * 4;
-            uint8_t *destination = out + row + static_cast<std::size_t>(x) * 4;
-            // The host's 8-bit pixel keeps alpha first.
-            const PF_Pixel pixel{source[3], source[0], source[1], source[2]};
-            PF_Pixel shaded = pixel;
-            ShadePixel8(refcon, static_cast<int32_t>(x), static_cast<int32_t>(y), &pixel, &shaded);
-            destination[0] = shaded.red;
-            destination[1] = shaded.green;
-            destination[2] = shaded.blue;
-            destination[3] = shaded.alpha;
-        }
+        ShadeRowRgba8(info, 0, static_cast<int32_t>(y), width, in + row, out + row);
     }
 }

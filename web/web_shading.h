@@ -1,7 +1,8 @@
 // The ring over an 8-bit RGBA picture in the browser: the render record
 // filled from the tool's option values as the module's pre-render and render
-// fill it under our host, and the frame shaded with the module's own 8-bit
-// pixel function, so that a frame equals `tidalhalo render --depth 8`.
+// fill it under our host, and the frame shaded a row at a time with the bytes
+// of the module's own 8-bit pixel function, so that a frame equals
+// `tidalhalo render --depth 8`.
 #pragma once
 
 #include <cstdint>
