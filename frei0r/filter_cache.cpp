@@ -7,6 +7,7 @@
 
 #include "frei0r/filter_frame.h"
 #include "params/ring_params.h"
+#include "render/bit_cast.h"
 #include "render/blend_modes.h"
 #include "render/ring_coverage.h"
 #include "render/row_shading.h"
@@ -29,7 +30,7 @@ PF_Pixel Blend8(int32_t blend_mode, const RingSample &ring, const PF_Pixel &in) 
     return out;
 }
 
-uint64_t Bits(double value) noexcept { return std::bit_cast<uint64_t>(value); }
+uint64_t Bits(double value) noexcept { return BitCast<uint64_t>(value); }
 
 // Whether two records give every pixel the same coverage: all that the
 // coverage reads, bit for bit; the colours and the blend mode do not count.

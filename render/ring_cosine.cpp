@@ -241,7 +241,7 @@ struct PreciseReduction {
 PreciseReduction ReducePrecisely(double x) noexcept {
     constexpr size_t WINDOW_LIMBS = 10;
     constexpr size_t PRODUCT_LIMBS = WINDOW_LIMBS + 2;
-    const uint64_t bits = std::bit_cast<uint64_t>(x);
+    const uint64_t bits = BitCast<uint64_t>(x);
     const uint64_t significand = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
     const int64_t e = static_cast<int64_t>((bits >> 52) & 0x7FFu) - 1075;  // x = significand * 2^e
 

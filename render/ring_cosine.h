@@ -12,9 +12,10 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
+
+#include "render/bit_cast.h"
 
 namespace cosine_arithmetic {
 
@@ -121,7 +122,7 @@ inline bool QuickCos(double x, double &result) noexcept {
     }
     // i = round(x*128) in the low bits of the sum, without a conversion.
     const double shifted = ax * COS_TABLE_STEPS + 0x1.8p52;
-    const size_t i = static_cast<size_t>(std::bit_cast<uint64_t>(shifted) & 0xFFFFu);
+    const size_t i = static_cast<size_t>(BitCast<uint64_t>(shifted) & 0xFFFFu);
     const cosine_arithmetic::DoubleDouble candidates = QuickCosCandidates(ax, shifted, COS_TABLE[i]);
     if (candidates.hi != candidates.lo) {
         return false;
