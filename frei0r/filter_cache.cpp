@@ -18,11 +18,6 @@ static_assert(std::endian::native == std::endian::little, "frame pixels are read
 
 // An RGBA8888 pixel read as a little-endian word keeps its alpha on top.
 constexpr uint32_t CACHE_ALPHA_SHIFT = 24;
-constexpr uint32_t CACHE_COLOR_MASK = 0x00FFFFFFu;
-constexpr uint32_t CACHE_HIGH_ALPHA_BIT = 0x80000000u;
-// Pixels the ring cannot reach are taken this many at a time, so that a run
-// of alphas from 128 up becomes a plain copy.
-constexpr std::size_t CACHE_BLOCK = 8;
 
 PF_Pixel Blend8(int32_t blend_mode, const RingSample &ring, const PF_Pixel &in) noexcept {
     PF_Pixel out = in;
@@ -52,18 +47,6 @@ struct UnreachedBlend {
     uint32_t constant;  // the pixel, when the colour is not kept
 };
 
-// Every alpha from 128 up comes through a / 255 and back as it went in, so a
-// run of such pixels is a plain copy.
-constexpr bool KeepsHighAlpha() noexcept {
-    for (uint32_t a = 128; a < 256; ++a) {
-        if (RING_ZERO_COVERAGE_ALPHA8[a] != a) {
-            return false;
-        }
-    }
-    return true;
-}
-static_assert(KeepsHighAlpha());
-
 uint32_t RgbaWord(const PF_Pixel &pixel) noexcept {
     return static_cast<uint32_t>(pixel.red) | static_cast<uint32_t>(pixel.green) << 8 |
            static_cast<uint32_t>(pixel.blue) << 16 | static_cast<uint32_t>(pixel.alpha) << CACHE_ALPHA_SHIFT;
@@ -85,24 +68,6 @@ bool MakeUnreachedBlend(const RingPlan &plan, UnreachedBlend &blend) noexcept {
     }
 }
 
-uint32_t KeptColor(uint32_t word) noexcept {
-    return (word & CACHE_COLOR_MASK) |
-           static_cast<uint32_t>(RING_ZERO_COVERAGE_ALPHA8[word >> CACHE_ALPHA_SHIFT]) << CACHE_ALPHA_SHIFT;
-}
-
-// Copies the run and says whether every pixel of it has an alpha from 128
-// up: one pass that the compiler vectorises.
-bool CopyHighAlpha(const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
-    uint32_t all = ~0u;
-    for (std::size_t i = 0; i < count; ++i) {
-        uint32_t word;
-        std::memcpy(&word, in + i * 4, 4);
-        all &= word;
-        std::memcpy(out + i * 4, &word, 4);
-    }
-    return (all & CACHE_HIGH_ALPHA_BIT) != 0;
-}
-
 void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
     if (!blend.keeps_color) {
         for (std::size_t i = 0; i < count; ++i) {
@@ -110,33 +75,7 @@ void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out
         }
         return;
     }
-    // Most video is opaque: its unreached pixels come out as they went in.
-    // When some alpha is lower, the copy holds the run to blend from.
-    if (CopyHighAlpha(in, out, count)) {
-        return;
-    }
-    in = out;
-    std::size_t i = 0;
-    for (; i + CACHE_BLOCK <= count; i += CACHE_BLOCK) {
-        uint32_t words[CACHE_BLOCK];
-        std::memcpy(words, in + i * 4, sizeof words);
-        uint32_t all = ~0u;
-        for (uint32_t word : words) {
-            all &= word;
-        }
-        if ((all & CACHE_HIGH_ALPHA_BIT) == 0) {
-            for (uint32_t &word : words) {
-                word = KeptColor(word);
-            }
-        }
-        std::memcpy(out + i * 4, words, sizeof words);
-    }
-    for (; i < count; ++i) {
-        uint32_t word;
-        std::memcpy(&word, in + i * 4, 4);
-        word = KeptColor(word);
-        std::memcpy(out + i * 4, &word, 4);
-    }
+    KeepRgba8Colors(in, out, count);
 }
 
 RingSample SampleOf(const RingRenderInfo &info, double f) noexcept {

@@ -502,6 +502,10 @@ void ShadeRowRgbaFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_
     ShadeRow<ring_depth::DepthFloat, RgbaFloats>(info, x, y, count, in, out);
 }
 
+void KeepRgba8Colors(const uint8_t *in, uint8_t *out, size_t count) noexcept {
+    KeepStretch8<RgbaBytes>(in, out, count);
+}
+
 size_t ShadeRowRgba8Keeping(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const uint8_t *in,
                             uint8_t *out, double *coverage) noexcept {
     return ShadeRow<ring_depth::Depth8, RgbaBytes>(info, x, y, count, in, out, coverage);

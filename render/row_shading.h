@@ -33,6 +33,11 @@ void ShadeRowRgba8(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t co
 void ShadeRowRgbaFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const float *in,
                        float *out) noexcept;
 
+// What count red-green-blue-alpha 8-bit pixels the ring cannot reach become
+// in modes normal and add: the colour kept, the alpha through a / 255 and
+// back. in and out may be the same pixels but must not otherwise overlap.
+void KeepRgba8Colors(const uint8_t *in, uint8_t *out, size_t count) noexcept;
+
 // ShadeRowRgba8 that also writes to coverage, in turn, the coverage
 // (RingCoverage's f) of each pixel the row plan says the ring may reach:
 // for a row from column 0 on, those of RingReachedSpans. Returns how many;
