@@ -67,6 +67,25 @@ RingPlan MakeRingPlan(const RingRenderInfo &info) noexcept;
 
 RingRowSpan MakeRingRowSpan(const RingRenderInfo &info, const RingPlan &plan, int32_t y) noexcept;
 
+// The first edge of the span or of its hole past column, if one comes
+// before bound; else bound. Between two edges a row is all covered or all not.
+inline int64_t NextRingRowSpanEdge(const RingRowSpan &span, int64_t column, int64_t bound) noexcept {
+    const auto limit = [column, &bound](int64_t edge) {
+        if (edge > column && edge < bound) {
+            bound = edge;
+        }
+    };
+    if (span.count != 0) {
+        limit(span.first);
+        limit(span.first + static_cast<int64_t>(span.count));
+    }
+    if (span.hole_count != 0) {
+        limit(span.hole_first);
+        limit(span.hole_first + static_cast<int64_t>(span.hole_count));
+    }
+    return bound;
+}
+
 // Whether column x of the span's row may be covered.
 inline bool InRingRowSpan(const RingRowSpan &span, int32_t x) noexcept {
     const auto column = static_cast<uint64_t>(static_cast<int64_t>(x));

@@ -440,21 +440,7 @@ size_t ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count
     const RingRowSpan &span = cache.span;
     for (int64_t column = x; column < end;) {
         // Up to the next edge of the span or its hole, or column 0, where the row reseeds.
-        int64_t stop = end;
-        const auto limit = [column, &stop](int64_t edge) {
-            if (edge > column && edge < stop) {
-                stop = edge;
-            }
-        };
-        limit(0);
-        if (span.count != 0) {
-            limit(span.first);
-            limit(span.first + static_cast<int64_t>(span.count));
-        }
-        if (span.hole_count != 0) {
-            limit(span.hole_first);
-            limit(span.hole_first + static_cast<int64_t>(span.hole_count));
-        }
+        const int64_t stop = NextRingRowSpanEdge(span, column, column < 0 ? std::min<int64_t>(end, 0) : end);
         const auto offset = static_cast<size_t>(column - x) * stride;
         const auto stretch = static_cast<uint32_t>(stop - column);
         const auto at = static_cast<int32_t>(column);

@@ -30,20 +30,7 @@ void StartRingRun(RingPlanCache &cache, int32_t x) noexcept {
     const int64_t column = x;
     // The run ends at the first of the span's and the hole's edges past x,
     // at column 0 and at the row's last column.
-    int64_t end = column < 0 ? 0 : std::numeric_limits<int32_t>::max();
-    const auto limit = [column, &end](int64_t edge) {
-        if (edge > column && edge < end) {
-            end = edge;
-        }
-    };
-    if (span.count != 0) {
-        limit(span.first);
-        limit(span.first + static_cast<int64_t>(span.count));
-    }
-    if (span.hole_count != 0) {
-        limit(span.hole_first);
-        limit(span.hole_first + static_cast<int64_t>(span.hole_count));
-    }
+    const int64_t end = NextRingRowSpanEdge(span, column, column < 0 ? 0 : std::numeric_limits<int32_t>::max());
     cache.run_end = static_cast<int32_t>(end);
     cache.ahead_count = 0;
     if (InRingRowSpan(span, x)) {
