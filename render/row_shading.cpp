@@ -261,21 +261,68 @@ void BlendNormal8Lanes(const unsigned char *in, unsigned char *out, float covera
 // zero whose sign is the coverage's and the output alpha's differing, or
 // +0 where that alpha is 0 or NaN.
 template <int ALPHA_LANE>
-void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_t count) noexcept {
-    const __m128 coverage = _mm_set1_ps(static_cast<float>(plan.zero.f));
-    const __m128 one = _mm_set1_ps(1.0f);
-    const __m128 sign = _mm_set1_ps(-0.0f);
-    const __m128 ring = ColorLanes<ALPHA_LANE>(plan.zero.red, plan.zero.green, plan.zero.blue);
-    const __m128 alpha_lane = AlphaLaneMask<ALPHA_LANE>();
-    const __m128 uncovered = _mm_sub_ps(one, coverage);
-    for (size_t i = 0; i < count; ++i) {
-        const __m128 pixel = _mm_loadu_ps(in + i * 4);
+struct NormalFloatZero {
+    __m128 coverage, uncovered, ring;
+
+    explicit NormalFloatZero(const RingPlan &plan) noexcept
+        : coverage(_mm_set1_ps(static_cast<float>(plan.zero.f))),
+          uncovered(_mm_sub_ps(_mm_set1_ps(1.0f), coverage)),
+          ring(ColorLanes<ALPHA_LANE>(plan.zero.red, plan.zero.green, plan.zero.blue)) {}
+
+    __m128 Shade(__m128 pixel) const noexcept {
+        const __m128 one = _mm_set1_ps(1.0f);
         const __m128 alpha = _mm_shuffle_ps(pixel, pixel, _MM_SHUFFLE(ALPHA_LANE, ALPHA_LANE, ALPHA_LANE, ALPHA_LANE));
         const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, alpha), uncovered));
         const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
-        const __m128 w = _mm_and_ps(weighted, _mm_and_ps(_mm_xor_ps(over, coverage), sign));
+        const __m128 w = _mm_and_ps(weighted, _mm_and_ps(_mm_xor_ps(over, coverage), _mm_set1_ps(-0.0f)));
         const __m128 mixed = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(one, w), pixel), _mm_mul_ps(w, ring));
-        _mm_storeu_ps(out + i * 4, _mm_or_ps(_mm_and_ps(alpha_lane, over), _mm_andnot_ps(alpha_lane, mixed)));
+        const __m128 alpha_lane = AlphaLaneMask<ALPHA_LANE>();
+        return _mm_or_ps(_mm_and_ps(alpha_lane, over), _mm_andnot_ps(alpha_lane, mixed));
+    }
+};
+
+// Whether mode normal at a zero coverage gives these pixels back as they
+// are, in the default environment: where 1 - (1 - a) is the alpha itself
+// the weight is a zero, and a colour that is neither NaN nor -0 plus a zero
+// times the ring's finite colour is that colour, exactly.
+template <int ALPHA_LANE>
+bool KeptByNormalFloat(const NormalFloatZero<ALPHA_LANE> &zero, const __m128 *pixels, int count) noexcept {
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128i negative_zero = _mm_set1_epi32(std::numeric_limits<int32_t>::min());
+    const __m128i alpha_lane = _mm_castps_si128(AlphaLaneMask<ALPHA_LANE>());
+    __m128i changed = _mm_setzero_si128();
+    for (int k = 0; k < count; ++k) {
+        const __m128 p = pixels[k];
+        const __m128i bits = _mm_castps_si128(p);
+        const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, p), zero.uncovered));
+        const __m128i alpha_same = _mm_cmpeq_epi32(_mm_castps_si128(over), bits);
+        changed = _mm_or_si128(changed, _mm_andnot_si128(alpha_same, alpha_lane));
+        changed = _mm_or_si128(changed, _mm_castps_si128(_mm_cmpunord_ps(p, p)));
+        changed = _mm_or_si128(changed, _mm_cmpeq_epi32(bits, negative_zero));
+    }
+    return _mm_movemask_epi8(changed) == 0;
+}
+
+// Four pixels a step; a step whose pixels all come out as they are is a copy.
+template <int ALPHA_LANE>
+void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_t count) noexcept {
+    constexpr size_t block = 4;
+    const NormalFloatZero<ALPHA_LANE> zero(plan);
+    const bool default_environment =
+        (static_cast<uint32_t>(_mm_getcsr()) & ROW_SSE_CONTROL_MASK) == ROW_SSE_DEFAULT_CONTROL;
+    size_t i = 0;
+    for (; default_environment && i + block <= count; i += block) {
+        __m128 pixels[block];
+        for (size_t k = 0; k < block; ++k) {
+            pixels[k] = _mm_loadu_ps(in + (i + k) * 4);
+        }
+        const bool kept = KeptByNormalFloat(zero, pixels, static_cast<int>(block));
+        for (size_t k = 0; k < block; ++k) {
+            _mm_storeu_ps(out + (i + k) * 4, kept ? pixels[k] : zero.Shade(pixels[k]));
+        }
+    }
+    for (; i < count; ++i) {
+        _mm_storeu_ps(out + i * 4, zero.Shade(_mm_loadu_ps(in + i * 4)));
     }
 }
 
