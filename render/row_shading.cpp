@@ -386,6 +386,107 @@ struct CoveredBlend {
     }
 };
 
+// Four neighbouring pixels of a covered stretch at once, in mode normal,
+// each channel of the four in the lanes of one register: the same single-
+// and double-precision operations as the one-pixel forms above, lane by
+// lane, with one division for the four weights.
+constexpr uint32_t QUAD_PIXELS = 4;
+
+// The ring at four coverages, as CoveredBlend::SampleAt forms each, and
+// the coverages in single precision.
+struct QuadSample {
+    __m128 f, red, green, blue;
+
+    QuadSample(const CoveredBlend &blend, const double *coverage) noexcept {
+        const __m128d first = _mm_loadu_pd(coverage);
+        const __m128d second = _mm_loadu_pd(coverage + 2);
+        const auto narrow = [](__m128d low, __m128d high) {
+            return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
+        };
+        const auto mix = [&](int c) {
+            const __m128d base = _mm_set1_pd(blend.color2[c]);
+            const __m128d difference = _mm_set1_pd(blend.difference[c]);
+            return narrow(_mm_add_pd(base, _mm_mul_pd(first, difference)),
+                          _mm_add_pd(base, _mm_mul_pd(second, difference)));
+        };
+        f = narrow(first, second);
+        red = mix(0);
+        green = mix(1);
+        blue = mix(2);
+    }
+};
+
+// The output alpha over sources of alphas unit, and the ring's weight:
+// coverage / output alpha, at most 1, +0 where that alpha is 0 or NaN.
+void NormalWeights(__m128 unit, __m128 covered, __m128 &over, __m128 &w) noexcept {
+    const __m128 one = _mm_set1_ps(1.0f);
+    over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, unit), _mm_sub_ps(one, covered)));
+    const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
+    const __m128 divisor = _mm_or_ps(_mm_and_ps(weighted, over), _mm_andnot_ps(weighted, one));
+    const __m128 ratio = _mm_div_ps(covered, divisor);
+    const __m128 above = _mm_cmpgt_ps(ratio, one);
+    w = _mm_and_ps(weighted, _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, ratio)));
+}
+
+// Where red, green and blue sit in a pixel whose alpha is at ALPHA_LANE (0 or 3).
+template <int ALPHA_LANE>
+constexpr int RED_LANE = ALPHA_LANE == 0 ? 1 : 0;
+
+// BlendNormal8Lanes at four pixels.
+template <int ALPHA_LANE>
+void BlendNormal8Quad(const unsigned char *in, unsigned char *out, const QuadSample &ring) noexcept {
+    constexpr int red_lane = RED_LANE<ALPHA_LANE>;
+    const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in));
+    const __m128i byte = _mm_set1_epi32(0xFF);
+    const auto channel = [&](int lane) {
+        return _mm_cvtepi32_ps(_mm_and_si128(_mm_srl_epi32(words, _mm_cvtsi32_si128(8 * lane)), byte));
+    };
+    const auto unit = [in](uint32_t k) { return RingUnit8(in[k * 4 + ALPHA_LANE]); };
+    __m128 over;
+    __m128 w;
+    NormalWeights(_mm_setr_ps(unit(0), unit(1), unit(2), unit(3)), ring.f, over, w);
+    const __m128 keep = _mm_sub_ps(_mm_set1_ps(1.0f), w);
+    const __m128 full = _mm_set1_ps(255.0f);
+    // Each value truncated as StoreChannel takes it, its low eight bits at its place.
+    const auto place = [&](__m128 value, int lane) {
+        return _mm_sll_epi32(_mm_and_si128(_mm_cvttps_epi32(value), byte), _mm_cvtsi32_si128(8 * lane));
+    };
+    const auto mixed = [&](int lane, __m128 ring_channel) {
+        return place(_mm_add_ps(_mm_mul_ps(keep, channel(lane)), _mm_mul_ps(_mm_mul_ps(w, ring_channel), full)), lane);
+    };
+    __m128i result = place(_mm_mul_ps(over, full), ALPHA_LANE);
+    result = _mm_or_si128(result, mixed(red_lane, ring.red));
+    result = _mm_or_si128(result, mixed(red_lane + 1, ring.green));
+    result = _mm_or_si128(result, mixed(red_lane + 2, ring.blue));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), result);
+}
+
+// BlendNormalFloatLanes at four pixels.
+template <int ALPHA_LANE>
+void BlendNormalFloatQuad(const float *in, float *out, const QuadSample &ring) noexcept {
+    constexpr int red_lane = RED_LANE<ALPHA_LANE>;
+    __m128 lanes[4];
+    for (uint32_t k = 0; k < 4; ++k) {
+        lanes[k] = _mm_loadu_ps(in + k * 4);
+    }
+    _MM_TRANSPOSE4_PS(lanes[0], lanes[1], lanes[2], lanes[3]);  // lanes[c]: channel c of the four
+    __m128 over;
+    __m128 w;
+    NormalWeights(lanes[ALPHA_LANE], ring.f, over, w);
+    const __m128 keep = _mm_sub_ps(_mm_set1_ps(1.0f), w);
+    const auto mixed = [&](int lane, __m128 ring_channel) {
+        lanes[lane] = _mm_add_ps(_mm_mul_ps(keep, lanes[lane]), _mm_mul_ps(w, ring_channel));
+    };
+    mixed(red_lane, ring.red);
+    mixed(red_lane + 1, ring.green);
+    mixed(red_lane + 2, ring.blue);
+    lanes[ALPHA_LANE] = over;
+    _MM_TRANSPOSE4_PS(lanes[0], lanes[1], lanes[2], lanes[3]);
+    for (uint32_t k = 0; k < 4; ++k) {
+        _mm_storeu_ps(out + k * 4, lanes[k]);
+    }
+}
+
 // Pixels the ring may reach, from column x on, none of them past column 0
 // but x itself: their coverage worked out eight at a time from the
 // thread's generator, which then steps past them. With kept, each pixel's
@@ -420,7 +521,23 @@ double *ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread,
         if (kept != nullptr) {
             kept = std::copy(coverage, coverage + group, kept);
         }
-        for (uint32_t j = 0; j < group; ++j) {
+        uint32_t j = 0;
+        if constexpr (sizeof(Pixel) == 4 || std::is_same_v<Pixel, PF_PixelFloat>) {
+            if (blend.blend_mode == BLEND_NORMAL) {
+                for (; j + QUAD_PIXELS <= group; j += QUAD_PIXELS) {
+                    const size_t at = (k + j) * stride;
+                    const QuadSample ring(blend, coverage + j);
+                    if constexpr (sizeof(Pixel) == 4) {
+                        BlendNormal8Quad<Layout::ALPHA_LANE>(reinterpret_cast<const unsigned char *>(in + at),
+                                                             reinterpret_cast<unsigned char *>(out + at), ring);
+                    } else {
+                        BlendNormalFloatQuad<Layout::ALPHA_LANE>(reinterpret_cast<const float *>(in + at),
+                                                                 reinterpret_cast<float *>(out + at), ring);
+                    }
+                }
+            }
+        }
+        for (; j < group; ++j) {
             const size_t at = (k + j) * stride;
             if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
                 if (blend.blend_mode == BLEND_NORMAL) {
@@ -446,7 +563,7 @@ double *ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread,
             Layout::Store(shaded, out + at);
         }
         if (scatter) {
-            for (uint32_t j = 0; j < group; ++j) {
+            for (uint32_t step = 0; step < group; ++step) {
                 ScatterNext(state);
             }
             thread.scatter_state = state;
