@@ -46,23 +46,23 @@ SourceSpan SourceColumns(const OfxShadeJob &job, int32_t y, int32_t width) noexc
 struct BytePixels {
     using Channel = uint8_t;
     static void Shade(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const Channel *in,
-                      Channel *out) noexcept {
-        ShadeRowRgba8(info, x, y, count, in, out);
+                      Channel *out, RowWrites writes) noexcept {
+        ShadeRowRgba8(info, x, y, count, in, out, writes);
     }
 };
 
 struct FloatPixels {
     using Channel = float;
     static void Shade(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const Channel *in,
-                      Channel *out) noexcept {
-        ShadeRowRgbaFloat(info, x, y, count, in, out);
+                      Channel *out, RowWrites writes) noexcept {
+        ShadeRowRgbaFloat(info, x, y, count, in, out, writes);
     }
 };
 
 struct ShortPixels {
     using Channel = uint16_t;
     static void Shade(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const Channel *in,
-                      Channel *out) noexcept {
+                      Channel *out, RowWrites) noexcept {
         PF_PixelFloat pixels[OFX_STRETCH];
         while (count != 0) {
             const uint32_t stretch = count < OFX_STRETCH ? count : OFX_STRETCH;
@@ -91,12 +91,12 @@ struct ShortPixels {
 // transparent black, a stretch at a time.
 template <typename Depth>
 void ShadeOutsideSource(const RingRenderInfo &info, int32_t first, int32_t end, int32_t row,
-                        typename Depth::Channel *destination) noexcept {
+                        typename Depth::Channel *destination, RowWrites writes) noexcept {
     static constexpr typename Depth::Channel black[OFX_STRETCH * 4] = {};
     for (int32_t column = first; column < end;) {
         const auto left = static_cast<uint32_t>(end - column);
         const uint32_t count = left < OFX_STRETCH ? left : OFX_STRETCH;
-        Depth::Shade(info, column, row, count, black, destination + static_cast<std::ptrdiff_t>(column) * 4);
+        Depth::Shade(info, column, row, count, black, destination + static_cast<std::ptrdiff_t>(column) * 4, writes);
         column += static_cast<int32_t>(count);
     }
 }
@@ -110,20 +110,22 @@ void ShadeRowsAs(const OfxShadeJob &job, int32_t first_row, int32_t end_row) noe
     constexpr int64_t pixel_bytes = 4 * sizeof(Channel);
     const RingRenderInfo &info = *job.info;
     const int32_t width = job.window.x2 - job.window.x1;
+    const auto pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(job.window.y2 - job.window.y1);
+    const RowWrites writes = RowWritesFor(pixels, pixel_bytes);
     for (int32_t row = first_row; row < end_row; ++row) {
         const int32_t y = job.window.y2 - 1 - row;
         Channel *destination = reinterpret_cast<Channel *>(PixelAddress(job.output, job.window.x1, y, pixel_bytes));
         const SourceSpan span = SourceColumns(job, y, width);
         const int32_t inside_first = span.first < span.end ? span.first : width;
         const int32_t inside_end = span.first < span.end ? span.end : width;
-        ShadeOutsideSource<Depth>(info, 0, inside_first, row, destination);
+        ShadeOutsideSource<Depth>(info, 0, inside_first, row, destination, writes);
         if (inside_first < inside_end) {
             const auto *source = reinterpret_cast<const Channel *>(
                 PixelAddress(job.source, job.window.x1 + inside_first, y, pixel_bytes));
             Depth::Shade(info, inside_first, row, static_cast<uint32_t>(inside_end - inside_first), source,
-                         destination + static_cast<std::ptrdiff_t>(inside_first) * 4);
+                         destination + static_cast<std::ptrdiff_t>(inside_first) * 4, writes);
         }
-        ShadeOutsideSource<Depth>(info, inside_end, width, row, destination);
+        ShadeOutsideSource<Depth>(info, inside_end, width, row, destination, writes);
     }
 }
 

@@ -100,12 +100,15 @@ void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *
 
     // The ramp: outside the radius the outer one, inside it the inner one,
     // each -2 where it is disabled; a NaN distance is in neither.
+    // A ramp no lane lies on is not worked out: most groups lie on one.
     Lanes f(-2.0);
-    if (row.outer_ramp) {
-        f = Select(GreaterEqual(d, row.radius), 1.0 - (d - row.radius) / row.feather, f);
+    const Mask outside = GreaterEqual(d, row.radius);
+    const Mask inside = Less(d, row.radius);
+    if (row.outer_ramp && outside.Lanes() != 0) {
+        f = Select(outside, 1.0 - (d - row.radius) / row.feather, f);
     }
-    if (row.inner_ramp) {
-        f = Select(Less(d, row.radius), d / row.inner_width + row.inner_offset, f);
+    if (row.inner_ramp && inside.Lanes() != 0) {
+        f = Select(inside, d / row.inner_width + row.inner_offset, f);
     }
     if (row.scatter) {
         f = f + Lanes::Of(noise);
@@ -116,9 +119,9 @@ void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *
     if (row.smooth) {
         const Mask at_zero = Equal(f, Lanes(0.0));
         const Mask at_one = Equal(f, Lanes(1.0));
-        const Mask inside = Less(f, Lanes(1.0)) & Greater(f, Lanes(0.0));
+        const Mask between = Less(f, Lanes(1.0)) & Greater(f, Lanes(0.0));
         // Where every lane is at an end, as on a plateau, no cosine is needed.
-        const Lanes smoothed = inside.Lanes() != 0 ? (1.0 - CosLanes(RING_PI * f, inside)) * 0.5 : f;
+        const Lanes smoothed = between.Lanes() != 0 ? (1.0 - CosLanes(RING_PI * f, between)) * 0.5 : f;
         f = Select(at_zero, Lanes(0.0), Select(at_one, Lanes(1.0), smoothed));
     }
 

@@ -127,6 +127,24 @@ void SkipNoise(const RingRenderInfo &info, int64_t x, int64_t end, int32_t y) no
 constexpr uint32_t ROW_SSE_CONTROL_MASK = 0xFFC0u;
 constexpr uint32_t ROW_SSE_DEFAULT_CONTROL = 0x1F80u;
 
+// Whether stores to a stretch from to on go straight to memory: asked for,
+// and to on a 16-byte boundary, as every store of the stretch then is.
+bool Streams(RowWrites writes, const void *to) noexcept {
+    return writes == RowWrites::STREAMED && (reinterpret_cast<uintptr_t>(to) & 15u) == 0;
+}
+
+void Store(void *to, __m128i value, bool stream) noexcept {
+    if (stream) {
+        _mm_stream_si128(static_cast<__m128i *>(to), value);
+    } else {
+        _mm_storeu_si128(static_cast<__m128i *>(to), value);
+    }
+}
+
+void Store(float *to, __m128 value, bool stream) noexcept {
+    Store(static_cast<void *>(to), _mm_castps_si128(value), stream);
+}
+
 // The round trip of four pixels' alphas, as RING_ZERO_COVERAGE_ALPHA8 was
 // made: 1 - (1 - a / 255) x (1 - 0), times 255, truncated. The operations
 // are those of the table's single-precision formula, lane by lane, so in
@@ -150,7 +168,8 @@ __m128i KeepFourAlphas(__m128i pixels) noexcept {
 // as two 16-byte moves. Other blocks take the round trip four at a time in
 // the default floating-point environment, else from the table.
 template <typename Layout>
-void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *out, size_t count) noexcept {
+void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *out, size_t count,
+                  RowWrites writes) noexcept {
     constexpr uint32_t shift = Layout::ALPHA_SHIFT;
     constexpr uint32_t color = ~(0xFFu << shift);
     const auto keep = [](uint32_t word) {
@@ -159,6 +178,7 @@ void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *
     const bool default_environment = (static_cast<uint32_t>(_mm_getcsr()) & ROW_SSE_CONTROL_MASK) == ROW_SSE_DEFAULT_CONTROL;
     const auto *from = reinterpret_cast<const unsigned char *>(in);
     auto *to = reinterpret_cast<unsigned char *>(out);
+    const bool stream = Streams(writes, to);
     size_t i = 0;
     for (; i + ROW_KEEP_BLOCK <= count; i += ROW_KEEP_BLOCK) {
         const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i * 4));
@@ -166,8 +186,8 @@ void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *
         // Each word's top alpha bit moved to its sign, the four signs of both halves at once.
         const __m128i both = _mm_slli_epi32(_mm_and_si128(first, second), static_cast<int>(24 - shift));
         if (_mm_movemask_ps(_mm_castsi128_ps(both)) == 0xF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i * 4), first);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i * 4 + 16), second);
+            Store(to + i * 4, first, stream);
+            Store(to + i * 4 + 16, second, stream);
             continue;
         }
         if (default_environment) {
@@ -305,11 +325,12 @@ bool KeptByNormalFloat(const NormalFloatZero<ALPHA_LANE> &zero, const __m128 *pi
 
 // Four pixels a step; a step whose pixels all come out as they are is a copy.
 template <int ALPHA_LANE>
-void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_t count) noexcept {
+void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_t count, RowWrites writes) noexcept {
     constexpr size_t block = 4;
     const NormalFloatZero<ALPHA_LANE> zero(plan);
     const bool default_environment =
         (static_cast<uint32_t>(_mm_getcsr()) & ROW_SSE_CONTROL_MASK) == ROW_SSE_DEFAULT_CONTROL;
+    const bool stream = Streams(writes, out);
     size_t i = 0;
     for (; default_environment && i + block <= count; i += block) {
         __m128 pixels[block];
@@ -318,7 +339,7 @@ void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_
         }
         const bool kept = KeptByNormalFloat(zero, pixels, static_cast<int>(block));
         for (size_t k = 0; k < block; ++k) {
-            _mm_storeu_ps(out + (i + k) * 4, kept ? pixels[k] : zero.Shade(pixels[k]));
+            Store(out + (i + k) * 4, kept ? pixels[k] : zero.Shade(pixels[k]), stream);
         }
     }
     for (; i < count; ++i) {
@@ -329,20 +350,20 @@ void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_
 // Pixels the ring cannot reach, their generator values already drawn.
 template <typename Depth, typename Layout>
 void ShadeUncoveredStretch(const RingRenderInfo &info, const RingPlan &plan, const typename Layout::Element *in,
-                           typename Layout::Element *out, size_t count) noexcept {
+                           typename Layout::Element *out, size_t count, RowWrites writes) noexcept {
     using Pixel = typename Depth::PixelType;
     constexpr size_t stride = Layout::STRIDE;
     const RingUncovered form = Depth::Uncovered(plan);
     if constexpr (sizeof(Pixel) == 4) {
         if (form == RingUncovered::KEEP_COLOR) {
-            KeepStretch8<Layout>(in, out, count);
+            KeepStretch8<Layout>(in, out, count, writes);
             return;
         }
     }
     if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
         if (form == RingUncovered::NORMAL_FLOAT) {
             NormalFloatStretch<Layout::ALPHA_LANE>(plan, reinterpret_cast<const float *>(in),
-                                                   reinterpret_cast<float *>(out), count);
+                                                   reinterpret_cast<float *>(out), count, writes);
             return;
         }
     }
@@ -579,7 +600,7 @@ bool KnownBlendMode(int32_t blend_mode) noexcept {
 // Returns how many coverages went to kept.
 template <typename Depth, typename Layout>
 size_t ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const typename Layout::Element *in,
-                typename Layout::Element *out, double *kept = nullptr) noexcept {
+                typename Layout::Element *out, RowWrites writes = RowWrites::CACHED, double *kept = nullptr) noexcept {
     constexpr size_t stride = Layout::STRIDE;
     constexpr int64_t past_last = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     const int64_t end = std::min(int64_t{x} + int64_t{count}, past_last);
@@ -612,9 +633,12 @@ size_t ShadeRow(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count
             kept = ShadeCoveredStretch<Depth, Layout>(info, thread, at, y, in + offset, out + offset, stretch, kept);
         } else {
             SkipNoise(info, column, stop, y);
-            ShadeUncoveredStretch<Depth, Layout>(info, plan, in + offset, out + offset, stretch);
+            ShadeUncoveredStretch<Depth, Layout>(info, plan, in + offset, out + offset, stretch, writes);
         }
         column = stop;
+    }
+    if (writes == RowWrites::STREAMED) {
+        _mm_sfence();
     }
     // A pixel function going on along the row sets its run afresh from here.
     cache.next_column = static_cast<uint32_t>(end);
@@ -643,20 +667,23 @@ void ShadeRowFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t co
 }
 
 void ShadeRowRgba8(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const uint8_t *in,
-                   uint8_t *out) noexcept {
-    ShadeRow<ring_depth::Depth8, RgbaBytes>(info, x, y, count, in, out);
+                   uint8_t *out, RowWrites writes) noexcept {
+    ShadeRow<ring_depth::Depth8, RgbaBytes>(info, x, y, count, in, out, writes);
 }
 
 void ShadeRowRgbaFloat(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const float *in,
-                       float *out) noexcept {
-    ShadeRow<ring_depth::DepthFloat, RgbaFloats>(info, x, y, count, in, out);
+                       float *out, RowWrites writes) noexcept {
+    ShadeRow<ring_depth::DepthFloat, RgbaFloats>(info, x, y, count, in, out, writes);
 }
 
-void KeepRgba8Colors(const uint8_t *in, uint8_t *out, size_t count) noexcept {
-    KeepStretch8<RgbaBytes>(in, out, count);
+void KeepRgba8Colors(const uint8_t *in, uint8_t *out, size_t count, RowWrites writes) noexcept {
+    KeepStretch8<RgbaBytes>(in, out, count, writes);
+    if (writes == RowWrites::STREAMED) {
+        _mm_sfence();
+    }
 }
 
 size_t ShadeRowRgba8Keeping(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const uint8_t *in,
-                            uint8_t *out, double *coverage) noexcept {
-    return ShadeRow<ring_depth::Depth8, RgbaBytes>(info, x, y, count, in, out, coverage);
+                            uint8_t *out, double *coverage, RowWrites writes) noexcept {
+    return ShadeRow<ring_depth::Depth8, RgbaBytes>(info, x, y, count, in, out, writes, coverage);
 }

@@ -44,13 +44,13 @@ void FromRgba(const std::vector<Channel> &channels, Pixel *pixels) {
 // destination's pixels go in as they were, for the modes that write nothing.
 template <typename Channel, typename Pixel, typename Row>
 void ShadeAsRgba(Row row, const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const Pixel *in,
-                 Pixel *out) {
+                 Pixel *out, RowWrites writes) {
     std::vector<Channel> to = Rgba<Pixel, Channel>(out, count);
     if (in == out) {
-        row(info, x, y, count, to.data(), to.data());
+        row(info, x, y, count, to.data(), to.data(), writes);
     } else {
         const std::vector<Channel> from = Rgba<Pixel, Channel>(in, count);
-        row(info, x, y, count, from.data(), to.data());
+        row(info, x, y, count, from.data(), to.data(), writes);
     }
     FromRgba(to, out);
 }
@@ -62,9 +62,9 @@ template <>
 struct Shading<PF_Pixel> {
     static constexpr auto pixel = ShadePixel8;
     static void Row(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_Pixel *in,
-                    PF_Pixel *out, bool rgba) {
+                    PF_Pixel *out, bool rgba, RowWrites writes) {
         if (rgba) {
-            ShadeAsRgba<uint8_t>(ShadeRowRgba8, info, x, y, count, in, out);
+            ShadeAsRgba<uint8_t>(ShadeRowRgba8, info, x, y, count, in, out, writes);
         } else {
             ShadeRow8(info, x, y, count, in, out);
         }
@@ -74,7 +74,7 @@ template <>
 struct Shading<PF_Pixel16> {
     static constexpr auto pixel = ShadePixel16;
     static void Row(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_Pixel16 *in,
-                    PF_Pixel16 *out, bool) {
+                    PF_Pixel16 *out, bool, RowWrites) {
         ShadeRow16(info, x, y, count, in, out);
     }
 };
@@ -82,9 +82,9 @@ template <>
 struct Shading<PF_PixelFloat> {
     static constexpr auto pixel = ShadePixelFloat;
     static void Row(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count, const PF_PixelFloat *in,
-                    PF_PixelFloat *out, bool rgba) {
+                    PF_PixelFloat *out, bool rgba, RowWrites writes) {
         if (rgba) {
-            ShadeAsRgba<float>(ShadeRowRgbaFloat, info, x, y, count, in, out);
+            ShadeAsRgba<float>(ShadeRowRgbaFloat, info, x, y, count, in, out, writes);
         } else {
             ShadeRowFloat(info, x, y, count, in, out);
         }
@@ -131,10 +131,11 @@ Shaded<Pixel> ByPixel(RingRenderInfo &info, const std::vector<Pixel> &source, co
 }
 
 // in_place shades a copy of the source over itself; rgba goes through the
-// routine for red, green, blue, alpha rows where the depth has one.
+// routine for red, green, blue, alpha rows where the depth has one, which
+// writes as writes says.
 template <typename Pixel>
 Shaded<Pixel> ByRow(RingRenderInfo &info, const std::vector<Pixel> &source, const Walk &walk, bool in_place,
-                    bool rgba) {
+                    bool rgba, RowWrites writes) {
     Shaded<Pixel> shaded{Prefilled<Pixel>(source.size()), {}};
     if (in_place) {
         shaded.pixels = source;
@@ -147,7 +148,7 @@ Shaded<Pixel> ByRow(RingRenderInfo &info, const std::vector<Pixel> &source, cons
         for (size_t c = 0; left != 0; ++c) {
             const uint32_t stretch = c < walk.cuts.size() && walk.cuts[c] < left ? walk.cuts[c] : left;
             const Pixel *in = in_place ? &shaded.pixels[at] : &source[at];
-            Shading<Pixel>::Row(info, static_cast<int32_t>(x), y, stretch, in, &shaded.pixels[at], rgba);
+            Shading<Pixel>::Row(info, static_cast<int32_t>(x), y, stretch, in, &shaded.pixels[at], rgba, writes);
             x += stretch;
             at += stretch;
             left -= stretch;
@@ -177,13 +178,15 @@ void ExpectSameRows(RingRenderInfo info, Picker &pick, const Walk &walk) {
     const bool in_place = pick.Next() % 4 == 0;
     const Shaded<Pixel> expected = ByPixel(info, source, walk, in_place);
     const bool rgba = pick.Next() % 2 == 0;
-    const Shaded<Pixel> shaded = ByRow(info, source, walk, in_place, rgba);
+    const RowWrites writes = pick.Next() % 2 == 0 ? RowWrites::STREAMED : RowWrites::CACHED;
+    const Shaded<Pixel> shaded = ByRow(info, source, walk, in_place, rgba, writes);
     ASSERT_EQ(shaded.states, expected.states) << "the generator left elsewhere, mode " << info.blend_mode;
     for (size_t i = 0; i < source.size(); ++i) {
         const int32_t x = walk.first + static_cast<int32_t>(i % static_cast<size_t>(walk.width));
         ASSERT_TRUE(SamePixel(shaded.pixels[i], expected.pixels[i]))
             << "column " << x << " of row " << walk.rows[i / static_cast<size_t>(walk.width)] << ", width "
-            << walk.width << (in_place ? " in place" : "") << (rgba ? " rgba" : "") << ", radius " << info.radius
+            << walk.width << (in_place ? " in place" : "") << (rgba ? " rgba" : "")
+            << (writes == RowWrites::STREAMED ? " streamed" : "") << ", radius " << info.radius
             << " feather "
             << info.feather << " expand " << info.expand << " scatter " << info.scatter << " opacity "
             << info.opacity << " mode " << info.blend_mode << ": " << ::testing::PrintToString(shaded.pixels[i])
@@ -354,27 +357,39 @@ TEST(RowShading, KeepsTheCoverageOfTheReachedColumns) {
 // Every alpha in rows the ring does not reach, which modes normal and add
 // send through a / 255 and back, in the default rounding and in others,
 // where the row routine must not take the default's shortcut.
-TEST(RowShading, UncoveredAlphasRoundTripAsThePixelFunctionsInEveryRounding) {
+TEST(RowShading, UncoveredPixelsAsThePixelFunctionsInEveryRounding) {
     RingRenderInfo info = EdgeRecord();
     info.center_x = 1e6;
+    info.color2_float = PF_PixelFloat{1.0f, -0.5f, 0.25f, 2.0f};  // a negative ring colour: +0 + -0 rounds
     std::vector<PF_Pixel> source(520);
+    std::vector<PF_PixelFloat> floats(source.size());
     for (size_t i = 0; i < source.size(); ++i) {
         const auto v = static_cast<uint8_t>(i);
         source[i] = PF_Pixel{static_cast<uint8_t>(i < 256 ? v : 255 - v), v, static_cast<uint8_t>(v * 7), 200};
+        floats[i] = PF_PixelFloat{i % 3 == 0 ? 1.0f : 0.75f, 0.0f, static_cast<float>(v) / 255.0f, 1e-40f};
     }
     for (const int rounding : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
         ASSERT_EQ(std::fesetround(rounding), 0);
         for (const int32_t mode : {BLEND_NORMAL, BLEND_ADD}) {
             info.blend_mode = mode;
             for (const bool rgba : {false, true}) {
-                std::vector<PF_Pixel> expected(source.size()), shaded(source.size());
-                for (size_t i = 0; i < source.size(); ++i) {
-                    ShadePixel8(&info, static_cast<int32_t>(i), 3, &source[i], &expected[i]);
+                for (const RowWrites writes : {RowWrites::CACHED, RowWrites::STREAMED}) {
+                    std::vector<PF_Pixel> expected(source.size()), shaded(source.size());
+                    std::vector<PF_PixelFloat> expected_floats(floats.size()), shaded_floats(floats.size());
+                    for (size_t i = 0; i < source.size(); ++i) {
+                        ShadePixel8(&info, static_cast<int32_t>(i), 3, &source[i], &expected[i]);
+                        ShadePixelFloat(&info, static_cast<int32_t>(i), 3, &floats[i], &expected_floats[i]);
+                    }
+                    const auto count = static_cast<uint32_t>(source.size());
+                    Shading<PF_Pixel>::Row(info, 0, 3, count, source.data(), shaded.data(), rgba, writes);
+                    Shading<PF_PixelFloat>::Row(info, 0, 3, count, floats.data(), shaded_floats.data(), rgba, writes);
+                    EXPECT_EQ(std::memcmp(shaded.data(), expected.data(), sizeof(PF_Pixel) * source.size()), 0)
+                        << "rounding " << rounding << " mode " << mode << (rgba ? " rgba" : "");
+                    EXPECT_EQ(std::memcmp(shaded_floats.data(), expected_floats.data(),
+                                          sizeof(PF_PixelFloat) * floats.size()),
+                              0)
+                        << "float, rounding " << rounding << " mode " << mode << (rgba ? " rgba" : "");
                 }
-                Shading<PF_Pixel>::Row(info, 0, 3, static_cast<uint32_t>(source.size()), source.data(), shaded.data(),
-                                       rgba);
-                EXPECT_EQ(std::memcmp(shaded.data(), expected.data(), sizeof(PF_Pixel) * source.size()), 0)
-                    << "rounding " << rounding << " mode " << mode << (rgba ? " rgba" : "");
             }
         }
     }
