@@ -1,6 +1,7 @@
 #include "render/coverage_ahead.h"
 
 #include "render/ring_cosine.h"
+#include "render/scatter_random.h"
 
 #if defined(__SSE2__)
 #include "render/double_lanes.h"
@@ -17,6 +18,7 @@ using Lanes = DoubleLanes<AHEAD_REGISTERS>;
 using Mask = LaneMask<AHEAD_REGISTERS>;
 constexpr uint32_t LANES = Lanes::COUNT;
 static_assert(LANES == RING_AHEAD_PIXELS, "the pixels worked out ahead fill the lanes once");
+static_assert(SCATTER_JUMPS.size() > RING_AHEAD_PIXELS, "a group's generator states come each from the first");
 
 // Table entries, one per lane, field by field.
 struct CosTableEntryLanes {
@@ -71,10 +73,10 @@ Lanes CosLanes(Lanes x, Mask needed) noexcept {
     return Lanes::Of(values);
 }
 
-// What the pixels of one row share, each value in every lane, read from
-// the record once instead of once per pixel.
+// What the pixels of one row share, read from the record once instead of
+// once per pixel; each value goes to every lane where it is used.
 struct RowLanes {
-    Lanes x_scale, center_x, dy_squared, radius, feather, inner_width, inner_offset, opacity;
+    double x_scale, center_x, dy_squared, radius, feather, inner_width, inner_offset, opacity;
     bool outer_ramp, inner_ramp, scatter, smooth;
 
     RowLanes(const RingRenderInfo &info, int32_t y) noexcept
@@ -83,7 +85,7 @@ struct RowLanes {
           opacity(info.opacity), outer_ramp(info.feather > 0.0),
           inner_ramp(info.expand > 0.0), scatter(info.scatter > 0.0), smooth(info.smooth != 0) {
         const double dy = static_cast<double>(y) - info.center_y;
-        dy_squared = Lanes(dy * dy);
+        dy_squared = dy * dy;
     }
 };
 
@@ -102,8 +104,8 @@ void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *
     // each -2 where it is disabled; a NaN distance is in neither.
     // A ramp no lane lies on is not worked out: most groups lie on one.
     Lanes f(-2.0);
-    const Mask outside = GreaterEqual(d, row.radius);
-    const Mask inside = Less(d, row.radius);
+    const Mask outside = GreaterEqual(d, Lanes(row.radius));
+    const Mask inside = Less(d, Lanes(row.radius));
     if (row.outer_ramp && outside.Lanes() != 0) {
         f = Select(outside, 1.0 - (d - row.radius) / row.feather, f);
     }
@@ -135,7 +137,7 @@ void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_
     double noise[LANES] = {};
     if (info.scatter > 0.0) {
         for (uint32_t k = 0; k < count; ++k) {
-            noise[k] = RingNoiseFrom(info, scatter_state);
+            noise[k] = RingNoiseOf(info, ScatterAhead(scatter_state, k + 1));
         }
     }
     const RowLanes row(info, y);

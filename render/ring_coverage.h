@@ -50,9 +50,15 @@ inline void RingReseedRow(const RingRenderInfo &info, int32_t y) noexcept {
 }
 
 // The noise of the next pixel, drawn from state.
-inline double RingNoiseFrom(const RingRenderInfo &info, uint32_t &state) noexcept {
-    const int32_t noise = (ScatterNext(state) % 512) - 256;
+// The noise of a generator state already advanced for the pixel.
+inline double RingNoiseOf(const RingRenderInfo &info, uint32_t advanced) noexcept {
+    const int32_t noise = (ScatterValue(advanced) % 512) - 256;
     return static_cast<double>(noise) * info.scatter;
+}
+
+inline double RingNoiseFrom(const RingRenderInfo &info, uint32_t &state) noexcept {
+    state = ScatterAhead(state, 1);
+    return RingNoiseOf(info, state);
 }
 
 inline double RingNoise(const RingRenderInfo &info, int32_t x, int32_t y) noexcept {

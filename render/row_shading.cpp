@@ -584,10 +584,7 @@ double *ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread,
             Layout::Store(shaded, out + at);
         }
         if (scatter) {
-            for (uint32_t step = 0; step < group; ++step) {
-                ScatterNext(state);
-            }
-            thread.scatter_state = state;
+            thread.scatter_state = ScatterAhead(state, group);
         }
     }
     return kept;

@@ -6,8 +6,8 @@ void ScatterDiscard(int32_t count) noexcept {
     }
     // n steps of s -> a*s + c compose to s -> A*s + C; square the step while
     // walking the bits of n.
-    uint32_t step_mul = 214013u;
-    uint32_t step_add = 2531011u;
+    uint32_t step_mul = SCATTER_MULTIPLIER;
+    uint32_t step_add = SCATTER_INCREMENT;
     uint32_t total_mul = 1u;
     uint32_t total_add = 0u;
     for (auto n = static_cast<uint32_t>(count); n != 0; n >>= 1) {

@@ -43,6 +43,13 @@ TEST(ScatterRandom, JumpAheadMatchesStepping) {
         ScatterDiscard(count > 100000 ? 0 : count);
         EXPECT_EQ(ScatterNext(), stepped) << count;
     }
+    for (uint32_t k = 0; k < SCATTER_JUMPS.size(); ++k) {
+        uint32_t stepped = 0xDEADBEEFu;
+        for (uint32_t i = 0; i < k; ++i) {
+            ScatterNext(stepped);
+        }
+        EXPECT_EQ(ScatterAhead(0xDEADBEEFu, k), stepped) << k;
+    }
 }
 
 TEST(RingCoverage, WorkedRowWithoutSmoothing) {
