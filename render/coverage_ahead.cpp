@@ -21,13 +21,16 @@ static_assert(LANES == RING_AHEAD_PIXELS, "the pixels worked out ahead fill the 
 static_assert(SCATTER_JUMPS.size() > RING_AHEAD_PIXELS, "a group's generator states come each from the first");
 
 // Table entries, one per lane, field by field.
+template <typename L>
 struct CosTableEntryLanes {
-    Lanes cos_hi, cos_lo, sin_hi, sin_lo, sin_split_hi, sin_split_lo;
+    L cos_hi, cos_lo, sin_hi, sin_lo, sin_split_hi, sin_split_lo;
 };
 
-CosTableEntryLanes EntriesOf(const size_t *indices) noexcept {
-    double fields[6][LANES];
-    for (uint32_t k = 0; k < LANES; ++k) {
+template <typename L>
+CosTableEntryLanes<L> EntriesOf(const size_t *indices) noexcept {
+    constexpr auto lanes = static_cast<size_t>(L::COUNT);
+    double fields[6][lanes];
+    for (size_t k = 0; k < lanes; ++k) {
         const CosTableEntry &entry = COS_TABLE[indices[k]];
         fields[0][k] = entry.cos_hi;
         fields[1][k] = entry.cos_lo;
@@ -36,41 +39,42 @@ CosTableEntryLanes EntriesOf(const size_t *indices) noexcept {
         fields[4][k] = entry.sin_split_hi;
         fields[5][k] = entry.sin_split_lo;
     }
-    return {Lanes::Of(fields[0]), Lanes::Of(fields[1]), Lanes::Of(fields[2]),
-            Lanes::Of(fields[3]), Lanes::Of(fields[4]), Lanes::Of(fields[5])};
+    return {L::Of(fields[0]), L::Of(fields[1]), L::Of(fields[2]), L::Of(fields[3]), L::Of(fields[4]), L::Of(fields[5])};
 }
 
 // CorrectlyRoundedCos of each lane of x: the quick path on every lane at
 // once; a lane whose rounding test fails, or that lies outside the quick
 // path's range, goes to the single cosine, which hands it on to the
 // precise path. Lanes outside needed are not looked at.
-Lanes CosLanes(Lanes x, Mask needed) noexcept {
-    const Lanes ax = Magnitude(x);
-    const int in_range = Less(ax, Lanes(COS_QUICK_LIMIT)).Lanes();
-    const Lanes shifted = ax * COS_TABLE_STEPS + 0x1.8p52;
-    uint64_t bits[LANES];
+template <typename L>
+L CosLanes(L x, int needed) noexcept {
+    constexpr auto lanes = static_cast<size_t>(L::COUNT);
+    const L ax = Magnitude(x);
+    const int in_range = Less(ax, L(COS_QUICK_LIMIT)).Lanes();
+    const L shifted = ax * COS_TABLE_STEPS + 0x1.8p52;
+    uint64_t bits[lanes];
     StoreBits(shifted, bits);
-    size_t indices[LANES];
-    for (uint32_t k = 0; k < LANES; ++k) {
+    size_t indices[lanes];
+    for (size_t k = 0; k < lanes; ++k) {
         // Out of range the index is meaningless; any entry will do.
         indices[k] = (in_range >> k & 1) != 0 ? static_cast<size_t>(bits[k] & 0xFFFFu) : 0;
     }
-    const DoubleDoubleOf<Lanes> candidates = QuickCosCandidates(ax, shifted, EntriesOf(indices));
+    const DoubleDoubleOf<L> candidates = QuickCosCandidates(ax, shifted, EntriesOf<L>(indices));
     const int decided = Equal(candidates.hi, candidates.lo).Lanes() & in_range;
-    const int undecided = needed.Lanes() & ~decided;
+    const int undecided = needed & ~decided;
     if (undecided == 0) [[likely]] {
         return candidates.hi;
     }
-    double values[LANES];
-    double arguments[LANES];
+    double values[lanes];
+    double arguments[lanes];
     candidates.hi.Store(values);
     x.Store(arguments);
-    for (uint32_t k = 0; k < LANES; ++k) {
+    for (size_t k = 0; k < lanes; ++k) {
         if ((undecided >> k & 1) != 0) {
             values[k] = CorrectlyRoundedCos(arguments[k]);
         }
     }
-    return Lanes::Of(values);
+    return L::Of(values);
 }
 
 // What the pixels of one row share, read from the record once instead of
@@ -123,7 +127,8 @@ void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *
         const Mask at_one = Equal(f, Lanes(1.0));
         const Mask between = Less(f, Lanes(1.0)) & Greater(f, Lanes(0.0));
         // Where every lane is at an end, as on a plateau, no cosine is needed.
-        const Lanes smoothed = between.Lanes() != 0 ? (1.0 - CosLanes(RING_PI * f, between)) * 0.5 : f;
+        const int needed = between.Lanes();
+        const Lanes smoothed = needed != 0 ? (1.0 - CosLanes(RING_PI * f, needed)) * 0.5 : f;
         f = Select(at_zero, Lanes(0.0), Select(at_one, Lanes(1.0), smoothed));
     }
 
@@ -131,6 +136,86 @@ void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *
 }
 
 }  // namespace
+
+namespace {
+
+// A run's coverage in stages, each a loop over the run with one register
+// of two pixels a turn. One pixel's steps form a long chain, each waiting
+// on the last; the turns of a stage do not wait on each other, so the
+// processor works on several at once, where eight pixels in one pass
+// leave it waiting. Each lane does what CoverageLanes does to it.
+using Pair = DoubleLanes<1>;
+using PairMask = LaneMask<1>;
+
+// The run's ramps, noise added and clamped to 0..1, count rounded up to even.
+void RunRamps(const RowLanes &row, int32_t x, const double *noise, uint32_t count, double *f) noexcept {
+    for (uint32_t k = 0; k < count; k += 2) {
+        const double columns[2] = {static_cast<double>(x) + k, static_cast<double>(x) + k + 1};
+        const Pair dx = Pair::Of(columns) * row.x_scale - row.center_x;
+        const Pair d = Sqrt(dx * dx + row.dy_squared);
+        Pair ramp(-2.0);
+        const PairMask outside = GreaterEqual(d, Pair(row.radius));
+        const PairMask inside = Less(d, Pair(row.radius));
+        if (row.outer_ramp && outside.Lanes() != 0) {
+            ramp = Select(outside, 1.0 - (d - row.radius) / row.feather, ramp);
+        }
+        if (row.inner_ramp && inside.Lanes() != 0) {
+            ramp = Select(inside, d / row.inner_width + row.inner_offset, ramp);
+        }
+        if (row.scatter) {
+            ramp = ramp + Pair::Of(noise + k);
+        }
+        ramp = KeepWhere(GreaterEqual(ramp, Pair(0.0)), ramp);
+        ramp = Select(Greater(ramp, Pair(1.0)), Pair(1.0), ramp);
+        ramp.Store(f + k);
+    }
+}
+
+// The smoothing curve on each of count (even) values in 0..1, 0 and 1 kept.
+void RunSmooth(double *f, uint32_t count) noexcept {
+    for (uint32_t k = 0; k < count; k += 2) {
+        const Pair value = Pair::Of(f + k);
+        const PairMask between = Less(value, Pair(1.0)) & Greater(value, Pair(0.0));
+        const int needed = between.Lanes();
+        if (needed != 0) {
+            const Pair smoothed = (1.0 - CosLanes(RING_PI * value, needed)) * 0.5;
+            Select(between, smoothed, value).Store(f + k);
+        }
+    }
+}
+
+}  // namespace
+
+uint32_t RingCoverageRun(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
+                         double *coverage) noexcept {
+    double noise[RING_RUN_PIXELS + 1];
+    double f[RING_RUN_PIXELS + 1];
+    const uint32_t even = count + (count & 1u);
+    const RowLanes row(info, y);
+    if (row.scatter) {
+        noise[count] = 0.0;  // an odd run's last lane, worked out and dropped
+        // Eight generators a step of eight apart, each state from one jump.
+        uint32_t states[RING_AHEAD_PIXELS];
+        for (uint32_t j = 0; j < RING_AHEAD_PIXELS; ++j) {
+            states[j] = ScatterAhead(scatter_state, j + 1);
+        }
+        for (uint32_t k = 0; k < count; k += RING_AHEAD_PIXELS) {
+            for (uint32_t j = 0; j < RING_AHEAD_PIXELS && k + j < count; ++j) {
+                noise[k + j] = RingNoiseOf(info, states[j]);
+                scatter_state = states[j];
+                states[j] = ScatterAhead(states[j], RING_AHEAD_PIXELS);
+            }
+        }
+    }
+    RunRamps(row, x, noise, even, f);
+    if (row.smooth) {
+        RunSmooth(f, even);
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        coverage[k] = f[k] * row.opacity;
+    }
+    return scatter_state;
+}
 
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
                        double *coverage) noexcept {
@@ -155,7 +240,7 @@ void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_
 
 void RingCosAhead(const double *x, double *result) noexcept {
     const Mask every = Equal(Lanes(0.0), Lanes(0.0));
-    CosLanes(Lanes::Of(x), every).Store(result);
+    CosLanes(Lanes::Of(x), every.Lanes()).Store(result);
 }
 
 #else
@@ -166,12 +251,18 @@ void RingCosAhead(const double *x, double *result) noexcept {
     }
 }
 
-void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
-                       double *coverage) noexcept {
+uint32_t RingCoverageRun(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
+                         double *coverage) noexcept {
     for (uint32_t k = 0; k < count; ++k) {
         const double noise = info.scatter > 0.0 ? RingNoiseFrom(info, scatter_state) : 0.0;
         coverage[k] = RingCoverageAt(info, RingDistanceSquared(info, x + static_cast<int32_t>(k), y), noise).f;
     }
+    return scatter_state;
+}
+
+void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
+                       double *coverage) noexcept {
+    RingCoverageRun(info, x, y, scatter_state, count, coverage);
 }
 
 #endif
@@ -182,12 +273,9 @@ void RingCoverageStretch(const RingRenderInfo &info, int32_t x, int32_t y, uint3
         *coverage++ = RingCoverage(info, x++, y).f;  // reseeds the row
         --count;
     }
-    for (uint32_t k = 0; k < count; k += RING_AHEAD_PIXELS) {
-        const uint32_t group = count - k < RING_AHEAD_PIXELS ? count - k : RING_AHEAD_PIXELS;
-        RingCoverageAhead(info, x + static_cast<int32_t>(k), y, CurrentRingThreadState().scatter_state, group,
-                          coverage + k);
-        if (info.scatter > 0.0) {
-            ScatterDiscard(static_cast<int32_t>(group));
-        }
+    uint32_t &state = CurrentRingThreadState().scatter_state;
+    for (uint32_t k = 0; k < count; k += RING_RUN_PIXELS) {
+        const uint32_t run = count - k < RING_RUN_PIXELS ? count - k : RING_RUN_PIXELS;
+        state = RingCoverageRun(info, x + static_cast<int32_t>(k), y, state, run, coverage + k);
     }
 }

@@ -49,6 +49,13 @@ inline RingSample RingCoverageAt(const RingRenderInfo &info, double d2, double n
 void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
                        double *coverage) noexcept;
 
+// The same for a run of up to RING_RUN_PIXELS pixels, worked out stage by
+// stage over the whole run, which is quicker for long runs. Returns the
+// state after the run's draws: scatter_state itself without scatter.
+inline constexpr uint32_t RING_RUN_PIXELS = 64;
+uint32_t RingCoverageRun(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
+                         double *coverage) noexcept;
+
 // coverage[k] gets RingCoverage(info, x + k, y).f for k below count, any
 // count, the pixels drawing their generator values in turn from the
 // calling thread's generator, as RingCoverage would one pixel at a time;

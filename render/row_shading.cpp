@@ -518,7 +518,6 @@ double *ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread,
                             double *kept) noexcept {
     using Pixel = typename Depth::PixelType;
     constexpr size_t stride = Layout::STRIDE;
-    const bool scatter = info.scatter > 0.0;
     const CoveredBlend blend(info);
     if (count != 0 && x == 0) {
         const Pixel source = Layout::Load(in);
@@ -534,11 +533,11 @@ double *ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread,
         ++x;
         --count;
     }
-    double coverage[RING_AHEAD_PIXELS];
-    for (uint32_t k = 0; k < count; k += RING_AHEAD_PIXELS) {
-        const uint32_t group = count - k < RING_AHEAD_PIXELS ? count - k : RING_AHEAD_PIXELS;
-        uint32_t state = thread.scatter_state;
-        RingCoverageAhead(info, x + static_cast<int32_t>(k), y, state, group, coverage);
+    double coverage[RING_RUN_PIXELS];
+    for (uint32_t k = 0; k < count; k += RING_RUN_PIXELS) {
+        const uint32_t group = count - k < RING_RUN_PIXELS ? count - k : RING_RUN_PIXELS;
+        const uint32_t state = RingCoverageRun(info, x + static_cast<int32_t>(k), y, thread.scatter_state, group,
+                                               coverage);
         if (kept != nullptr) {
             kept = std::copy(coverage, coverage + group, kept);
         }
@@ -583,9 +582,7 @@ double *ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread,
             Depth::Blend(blend.blend_mode, blend.SampleAt(coverage[j]), source, shaded);
             Layout::Store(shaded, out + at);
         }
-        if (scatter) {
-            thread.scatter_state = ScatterAhead(state, group);
-        }
+        thread.scatter_state = state;
     }
     return kept;
 }
