@@ -1,5 +1,7 @@
 #include "render/coverage_ahead.h"
 
+#include <cstddef>
+
 #include "render/ring_cosine.h"
 #include "render/scatter_random.h"
 
@@ -28,18 +30,26 @@ struct CosTableEntryLanes {
 
 template <typename L>
 CosTableEntryLanes<L> EntriesOf(const size_t *indices) noexcept {
-    constexpr auto lanes = static_cast<size_t>(L::COUNT);
-    double fields[6][lanes];
-    for (size_t k = 0; k < lanes; ++k) {
-        const CosTableEntry &entry = COS_TABLE[indices[k]];
-        fields[0][k] = entry.cos_hi;
-        fields[1][k] = entry.cos_lo;
-        fields[2][k] = entry.sin_hi;
-        fields[3][k] = entry.sin_lo;
-        fields[4][k] = entry.sin_split_hi;
-        fields[5][k] = entry.sin_split_lo;
+    static_assert(offsetof(CosTableEntry, cos_lo) == offsetof(CosTableEntry, cos_hi) + sizeof(double) &&
+                  offsetof(CosTableEntry, sin_lo) == offsetof(CosTableEntry, sin_hi) + sizeof(double) &&
+                  offsetof(CosTableEntry, sin_split_lo) == offsetof(CosTableEntry, sin_split_hi) + sizeof(double));
+    CosTableEntryLanes<L> lanes;
+    // Each field's two halves lie side by side: one load gives both for a
+    // lane, and two lanes' loads are interleaved into the two fields.
+    const auto fields = [](const double &first, const double &second, __m128d &hi, __m128d &lo) {
+        const __m128d a = _mm_loadu_pd(&first);
+        const __m128d b = _mm_loadu_pd(&second);
+        hi = _mm_unpacklo_pd(a, b);
+        lo = _mm_unpackhi_pd(a, b);
+    };
+    for (size_t j = 0; j < static_cast<size_t>(L::COUNT) / 2; ++j) {
+        const CosTableEntry &a = COS_TABLE[indices[2 * j]];
+        const CosTableEntry &b = COS_TABLE[indices[2 * j + 1]];
+        fields(a.cos_hi, b.cos_hi, lanes.cos_hi.v[j], lanes.cos_lo.v[j]);
+        fields(a.sin_hi, b.sin_hi, lanes.sin_hi.v[j], lanes.sin_lo.v[j]);
+        fields(a.sin_split_hi, b.sin_split_hi, lanes.sin_split_hi.v[j], lanes.sin_split_lo.v[j]);
     }
-    return {L::Of(fields[0]), L::Of(fields[1]), L::Of(fields[2]), L::Of(fields[3]), L::Of(fields[4]), L::Of(fields[5])};
+    return lanes;
 }
 
 // CorrectlyRoundedCos of each lane of x: the quick path on every lane at
