@@ -1,5 +1,6 @@
 #include "render/coverage_ahead.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "render/ring_cosine.h"
@@ -149,23 +150,28 @@ void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *
 
 namespace {
 
-// A run's coverage in stages, each a loop over the run with one register
+// A run's coverage in stages, each a loop over the run with two registers
 // of two pixels a turn. One pixel's steps form a long chain, each waiting
 // on the last; the turns of a stage do not wait on each other, so the
 // processor works on several at once, where eight pixels in one pass
 // leave it waiting. Each lane does what CoverageLanes does to it.
-using Pair = DoubleLanes<1>;
-using PairMask = LaneMask<1>;
+using RunLanes = DoubleLanes<2>;
+using RunMask = LaneMask<2>;
+constexpr uint32_t RUN_LANES = RunLanes::COUNT;
+static_assert(RING_RUN_PIXELS % RUN_LANES == 0, "a run rounded up to whole turns fits its arrays");
 
-// The run's ramps, noise added and clamped to 0..1, count rounded up to even.
+// The run's ramps, noise added and clamped to 0..1, count a multiple of RUN_LANES.
 void RunRamps(const RowLanes &row, int32_t x, const double *noise, uint32_t count, double *f) noexcept {
-    for (uint32_t k = 0; k < count; k += 2) {
-        const double columns[2] = {static_cast<double>(x) + k, static_cast<double>(x) + k + 1};
-        const Pair dx = Pair::Of(columns) * row.x_scale - row.center_x;
-        const Pair d = Sqrt(dx * dx + row.dy_squared);
-        Pair ramp(-2.0);
-        const PairMask outside = GreaterEqual(d, Pair(row.radius));
-        const PairMask inside = Less(d, Pair(row.radius));
+    for (uint32_t k = 0; k < count; k += RUN_LANES) {
+        double columns[RUN_LANES];
+        for (uint32_t j = 0; j < RUN_LANES; ++j) {
+            columns[j] = static_cast<double>(x) + (k + j);
+        }
+        const RunLanes dx = RunLanes::Of(columns) * row.x_scale - row.center_x;
+        const RunLanes d = Sqrt(dx * dx + row.dy_squared);
+        RunLanes ramp(-2.0);
+        const RunMask outside = GreaterEqual(d, RunLanes(row.radius));
+        const RunMask inside = Less(d, RunLanes(row.radius));
         if (row.outer_ramp && outside.Lanes() != 0) {
             ramp = Select(outside, 1.0 - (d - row.radius) / row.feather, ramp);
         }
@@ -173,22 +179,22 @@ void RunRamps(const RowLanes &row, int32_t x, const double *noise, uint32_t coun
             ramp = Select(inside, d / row.inner_width + row.inner_offset, ramp);
         }
         if (row.scatter) {
-            ramp = ramp + Pair::Of(noise + k);
+            ramp = ramp + RunLanes::Of(noise + k);
         }
-        ramp = KeepWhere(GreaterEqual(ramp, Pair(0.0)), ramp);
-        ramp = Select(Greater(ramp, Pair(1.0)), Pair(1.0), ramp);
+        ramp = KeepWhere(GreaterEqual(ramp, RunLanes(0.0)), ramp);
+        ramp = Select(Greater(ramp, RunLanes(1.0)), RunLanes(1.0), ramp);
         ramp.Store(f + k);
     }
 }
 
-// The smoothing curve on each of count (even) values in 0..1, 0 and 1 kept.
+// The smoothing curve on each of count values in 0..1, 0 and 1 kept.
 void RunSmooth(double *f, uint32_t count) noexcept {
-    for (uint32_t k = 0; k < count; k += 2) {
-        const Pair value = Pair::Of(f + k);
-        const PairMask between = Less(value, Pair(1.0)) & Greater(value, Pair(0.0));
+    for (uint32_t k = 0; k < count; k += RUN_LANES) {
+        const RunLanes value = RunLanes::Of(f + k);
+        const RunMask between = Less(value, RunLanes(1.0)) & Greater(value, RunLanes(0.0));
         const int needed = between.Lanes();
         if (needed != 0) {
-            const Pair smoothed = (1.0 - CosLanes(RING_PI * value, needed)) * 0.5;
+            const RunLanes smoothed = (1.0 - CosLanes(RING_PI * value, needed)) * 0.5;
             Select(between, smoothed, value).Store(f + k);
         }
     }
@@ -198,12 +204,13 @@ void RunSmooth(double *f, uint32_t count) noexcept {
 
 uint32_t RingCoverageRun(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
                          double *coverage) noexcept {
-    double noise[RING_RUN_PIXELS + 1];
-    double f[RING_RUN_PIXELS + 1];
-    const uint32_t even = count + (count & 1u);
+    double noise[RING_RUN_PIXELS];
+    double f[RING_RUN_PIXELS];
+    // The lanes past count are worked out and dropped.
+    const uint32_t padded = (count + RUN_LANES - 1) / RUN_LANES * RUN_LANES;
     const RowLanes row(info, y);
     if (row.scatter) {
-        noise[count] = 0.0;  // an odd run's last lane, worked out and dropped
+        std::fill(noise + count, noise + padded, 0.0);
         // Eight generators a step of eight apart, each state from one jump.
         uint32_t states[RING_AHEAD_PIXELS];
         for (uint32_t j = 0; j < RING_AHEAD_PIXELS; ++j) {
@@ -217,9 +224,9 @@ uint32_t RingCoverageRun(const RingRenderInfo &info, int32_t x, int32_t y, uint3
             }
         }
     }
-    RunRamps(row, x, noise, even, f);
+    RunRamps(row, x, noise, padded, f);
     if (row.smooth) {
-        RunSmooth(f, even);
+        RunSmooth(f, padded);
     }
     for (uint32_t k = 0; k < count; ++k) {
         coverage[k] = f[k] * row.opacity;
