@@ -127,6 +127,10 @@ void SkipNoise(const RingRenderInfo &info, int64_t x, int64_t end, int32_t y) no
 constexpr uint32_t ROW_SSE_CONTROL_MASK = 0xFFC0u;
 constexpr uint32_t ROW_SSE_DEFAULT_CONTROL = 0x1F80u;
 
+bool InDefaultEnvironment() noexcept {
+    return (static_cast<uint32_t>(_mm_getcsr()) & ROW_SSE_CONTROL_MASK) == ROW_SSE_DEFAULT_CONTROL;
+}
+
 // Whether stores to a stretch from to on go straight to memory: asked for,
 // and to on a 16-byte boundary, as every store of the stretch then is.
 bool Streams(RowWrites writes, const void *to) noexcept {
@@ -175,7 +179,7 @@ void KeepStretch8(const typename Layout::Element *in, typename Layout::Element *
     const auto keep = [](uint32_t word) {
         return (word & color) | static_cast<uint32_t>(RING_ZERO_COVERAGE_ALPHA8[(word >> shift) & 0xFFu]) << shift;
     };
-    const bool default_environment = (static_cast<uint32_t>(_mm_getcsr()) & ROW_SSE_CONTROL_MASK) == ROW_SSE_DEFAULT_CONTROL;
+    const bool default_environment = InDefaultEnvironment();
     const auto *from = reinterpret_cast<const unsigned char *>(in);
     auto *to = reinterpret_cast<unsigned char *>(out);
     const bool stream = Streams(writes, to);
@@ -328,8 +332,7 @@ template <int ALPHA_LANE>
 void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_t count, RowWrites writes) noexcept {
     constexpr size_t block = 4;
     const NormalFloatZero<ALPHA_LANE> zero(plan);
-    const bool default_environment =
-        (static_cast<uint32_t>(_mm_getcsr()) & ROW_SSE_CONTROL_MASK) == ROW_SSE_DEFAULT_CONTROL;
+    const bool default_environment = InDefaultEnvironment();
     const bool stream = Streams(writes, out);
     size_t i = 0;
     for (; default_environment && i + block <= count; i += block) {
@@ -439,12 +442,15 @@ struct QuadSample {
 
 // The output alpha over sources of alphas unit, and the ring's weight:
 // coverage / output alpha, at most 1, +0 where that alpha is 0 or NaN.
-void NormalWeights(__m128 unit, __m128 covered, __m128 &over, __m128 &w) noexcept {
+// Over opaque sources every divisor is 1, and in the default environment
+// a division by 1 gives its dividend exactly, so it is left out there.
+void NormalWeights(__m128 unit, __m128 covered, bool default_environment, __m128 &over, __m128 &w) noexcept {
     const __m128 one = _mm_set1_ps(1.0f);
     over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, unit), _mm_sub_ps(one, covered)));
     const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
     const __m128 divisor = _mm_or_ps(_mm_and_ps(weighted, over), _mm_andnot_ps(weighted, one));
-    const __m128 ratio = _mm_div_ps(covered, divisor);
+    const bool by_one = default_environment && _mm_movemask_ps(_mm_cmpeq_ps(divisor, one)) == 0xF;
+    const __m128 ratio = by_one ? covered : _mm_div_ps(covered, divisor);
     const __m128 above = _mm_cmpgt_ps(ratio, one);
     w = _mm_and_ps(weighted, _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, ratio)));
 }
@@ -455,7 +461,8 @@ constexpr int RED_LANE = ALPHA_LANE == 0 ? 1 : 0;
 
 // BlendNormal8Lanes at four pixels.
 template <int ALPHA_LANE>
-void BlendNormal8Quad(const unsigned char *in, unsigned char *out, const QuadSample &ring) noexcept {
+void BlendNormal8Quad(const unsigned char *in, unsigned char *out, const QuadSample &ring,
+                      bool default_environment) noexcept {
     constexpr int red_lane = RED_LANE<ALPHA_LANE>;
     const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in));
     const __m128i byte = _mm_set1_epi32(0xFF);
@@ -465,7 +472,7 @@ void BlendNormal8Quad(const unsigned char *in, unsigned char *out, const QuadSam
     const auto unit = [in](uint32_t k) { return RingUnit8(in[k * 4 + ALPHA_LANE]); };
     __m128 over;
     __m128 w;
-    NormalWeights(_mm_setr_ps(unit(0), unit(1), unit(2), unit(3)), ring.f, over, w);
+    NormalWeights(_mm_setr_ps(unit(0), unit(1), unit(2), unit(3)), ring.f, default_environment, over, w);
     const __m128 keep = _mm_sub_ps(_mm_set1_ps(1.0f), w);
     const __m128 full = _mm_set1_ps(255.0f);
     // Each value truncated as StoreChannel takes it, its low eight bits at its place.
@@ -484,7 +491,7 @@ void BlendNormal8Quad(const unsigned char *in, unsigned char *out, const QuadSam
 
 // BlendNormalFloatLanes at four pixels.
 template <int ALPHA_LANE>
-void BlendNormalFloatQuad(const float *in, float *out, const QuadSample &ring) noexcept {
+void BlendNormalFloatQuad(const float *in, float *out, const QuadSample &ring, bool default_environment) noexcept {
     constexpr int red_lane = RED_LANE<ALPHA_LANE>;
     __m128 lanes[4];
     for (uint32_t k = 0; k < 4; ++k) {
@@ -493,7 +500,7 @@ void BlendNormalFloatQuad(const float *in, float *out, const QuadSample &ring) n
     _MM_TRANSPOSE4_PS(lanes[0], lanes[1], lanes[2], lanes[3]);  // lanes[c]: channel c of the four
     __m128 over;
     __m128 w;
-    NormalWeights(lanes[ALPHA_LANE], ring.f, over, w);
+    NormalWeights(lanes[ALPHA_LANE], ring.f, default_environment, over, w);
     const __m128 keep = _mm_sub_ps(_mm_set1_ps(1.0f), w);
     const auto mixed = [&](int lane, __m128 ring_channel) {
         lanes[lane] = _mm_add_ps(_mm_mul_ps(keep, lanes[lane]), _mm_mul_ps(w, ring_channel));
@@ -519,6 +526,7 @@ double *ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread,
     using Pixel = typename Depth::PixelType;
     constexpr size_t stride = Layout::STRIDE;
     const CoveredBlend blend(info);
+    const bool default_environment = InDefaultEnvironment();
     if (count != 0 && x == 0) {
         const Pixel source = Layout::Load(in);
         Pixel shaded = source;
@@ -549,10 +557,12 @@ double *ShadeCoveredStretch(const RingRenderInfo &info, RingThreadState &thread,
                     const QuadSample ring(blend, coverage + j);
                     if constexpr (sizeof(Pixel) == 4) {
                         BlendNormal8Quad<Layout::ALPHA_LANE>(reinterpret_cast<const unsigned char *>(in + at),
-                                                             reinterpret_cast<unsigned char *>(out + at), ring);
+                                                             reinterpret_cast<unsigned char *>(out + at), ring,
+                                                             default_environment);
                     } else {
                         BlendNormalFloatQuad<Layout::ALPHA_LANE>(reinterpret_cast<const float *>(in + at),
-                                                                 reinterpret_cast<float *>(out + at), ring);
+                                                                 reinterpret_cast<float *>(out + at), ring,
+                                                                 default_environment);
                     }
                 }
             }

@@ -161,18 +161,15 @@ Shaded<Pixel> ByRow(RingRenderInfo &info, const std::vector<Pixel> &source, cons
 template <typename Pixel>
 void ExpectSameRows(RingRenderInfo info, Picker &pick, const Walk &walk) {
     std::vector<Pixel> source = SourcePixels<Pixel>(pick, walk.rows.size() * static_cast<size_t>(walk.width));
-    if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
-        if (pick.Next() % 3 == 0) {
-            for (PF_Pixel &p : source) {
-                p.alpha |= 0x80;  // alphas that a / 255 and back keep, as in most video
-            }
-        }
-    }
-    if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
-        if (pick.Next() % 3 == 0) {
-            for (PF_PixelFloat &p : source) {
-                p.alpha += 0.5f;  // alphas that 1 - (1 - a) keeps, most of them
-            }
+    // Alphas as in most video: ones that the blend's round trip keeps
+    // (8-bit a / 255 and back, float 1 - (1 - a)), or nearly all opaque.
+    const uint32_t alphas = pick.Next() % 3;
+    for (size_t i = 0; i < source.size() && alphas != 0; ++i) {
+        Pixel &p = source[i];
+        if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+            p.alpha = alphas == 1 ? static_cast<uint8_t>(p.alpha | 0x80) : (i % 16 == 0 ? p.alpha : uint8_t{255});
+        } else if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+            p.alpha = alphas == 1 ? p.alpha + 0.5f : (i % 16 == 0 ? p.alpha : 1.0f);
         }
     }
     const bool in_place = pick.Next() % 4 == 0;
