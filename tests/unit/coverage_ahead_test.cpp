@@ -106,4 +106,38 @@ TEST(CoverageAhead, RunsOfEveryLengthEqualThePlainFormula) {
     }
 }
 
+// Runs worked out stage by stage, of lengths around the stages' turns and
+// up to the longest: each pixel's coverage is the plain formula's, and the
+// state returned is the generator's after the run's draws.
+TEST(CoverageAhead, StagedRunsEqualThePlainFormula) {
+    constexpr int32_t LAST = std::numeric_limits<int32_t>::max();
+    for (const double center_x : {40.0, static_cast<double>(LAST) - 30.0}) {
+        const int32_t first = center_x > 100.0 ? LAST - 70 : 1;
+        for (const double scatter : {0.0, 0.003}) {
+            for (const uint8_t smooth : {uint8_t{0}, uint8_t{1}}) {
+                const RingRenderInfo info = RunRecord(center_x, scatter, smooth);
+                for (const uint32_t count : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 31u, 63u, RING_RUN_PIXELS}) {
+                    for (int32_t y = 0; y < 8; ++y) {
+                        const int32_t x = first + y * 3;
+                        if (int64_t{x} + count - 1 > LAST) {
+                            continue;
+                        }
+                        const uint32_t state = 0x9E3779B9u * static_cast<uint32_t>(x + y);
+                        double coverage[RING_RUN_PIXELS];
+                        const uint32_t after = RingCoverageRun(info, x, y, state, count, coverage);
+                        ScatterSeed(state);
+                        for (uint32_t k = 0; k < count; ++k) {
+                            const RingSample plain = RingCoverage(info, x + static_cast<int32_t>(k), y);
+                            ASSERT_EQ(Bits(coverage[k]), Bits(plain.f))
+                                << "column " << x + static_cast<int32_t>(k) << ", row " << y << ", run of " << count
+                                << ", scatter " << scatter << ", smooth " << int{smooth};
+                        }
+                        EXPECT_EQ(after, scatter > 0.0 ? CurrentRingThreadState().scatter_state : state);
+                    }
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
