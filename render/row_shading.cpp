@@ -305,24 +305,26 @@ struct NormalFloatZero {
     }
 };
 
-// Whether mode normal at a zero coverage gives these pixels back as they
+// Whether mode normal at a zero coverage gives four pixels back as they
 // are, in the default environment: where 1 - (1 - a) is the alpha itself
 // the weight is a zero, and a colour that is neither NaN nor -0 plus a zero
-// times the ring's finite colour is that colour, exactly.
+// times the ring's finite colour is that colour, exactly. An alpha of -0
+// comes back as +0, so -0 may be looked for in every lane.
 template <int ALPHA_LANE>
-bool KeptByNormalFloat(const NormalFloatZero<ALPHA_LANE> &zero, const __m128 *pixels, int count) noexcept {
+bool KeptByNormalFloat(const NormalFloatZero<ALPHA_LANE> &zero, const __m128 *pixels) noexcept {
     const __m128 one = _mm_set1_ps(1.0f);
+    // The four alphas side by side.
+    const __m128 alphas = ALPHA_LANE == 0
+                              ? _mm_movelh_ps(_mm_unpacklo_ps(pixels[0], pixels[1]), _mm_unpacklo_ps(pixels[2], pixels[3]))
+                              : _mm_movehl_ps(_mm_unpackhi_ps(pixels[2], pixels[3]), _mm_unpackhi_ps(pixels[0], pixels[1]));
+    const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, alphas), zero.uncovered));
+    __m128i changed = _mm_cmpeq_epi32(_mm_castps_si128(over), _mm_castps_si128(alphas));
+    changed = _mm_xor_si128(changed, _mm_set1_epi32(-1));
+    changed = _mm_or_si128(changed, _mm_castps_si128(_mm_cmpunord_ps(pixels[0], pixels[1])));
+    changed = _mm_or_si128(changed, _mm_castps_si128(_mm_cmpunord_ps(pixels[2], pixels[3])));
     const __m128i negative_zero = _mm_set1_epi32(std::numeric_limits<int32_t>::min());
-    const __m128i alpha_lane = _mm_castps_si128(AlphaLaneMask<ALPHA_LANE>());
-    __m128i changed = _mm_setzero_si128();
-    for (int k = 0; k < count; ++k) {
-        const __m128 p = pixels[k];
-        const __m128i bits = _mm_castps_si128(p);
-        const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, p), zero.uncovered));
-        const __m128i alpha_same = _mm_cmpeq_epi32(_mm_castps_si128(over), bits);
-        changed = _mm_or_si128(changed, _mm_andnot_si128(alpha_same, alpha_lane));
-        changed = _mm_or_si128(changed, _mm_castps_si128(_mm_cmpunord_ps(p, p)));
-        changed = _mm_or_si128(changed, _mm_cmpeq_epi32(bits, negative_zero));
+    for (int k = 0; k < 4; ++k) {
+        changed = _mm_or_si128(changed, _mm_cmpeq_epi32(_mm_castps_si128(pixels[k]), negative_zero));
     }
     return _mm_movemask_epi8(changed) == 0;
 }
@@ -330,7 +332,7 @@ bool KeptByNormalFloat(const NormalFloatZero<ALPHA_LANE> &zero, const __m128 *pi
 // Four pixels a step; a step whose pixels all come out as they are is a copy.
 template <int ALPHA_LANE>
 void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_t count, RowWrites writes) noexcept {
-    constexpr size_t block = 4;
+    constexpr size_t block = 4;  // as KeptByNormalFloat looks at them
     const NormalFloatZero<ALPHA_LANE> zero(plan);
     const bool default_environment = InDefaultEnvironment();
     const bool stream = Streams(writes, out);
@@ -340,7 +342,7 @@ void NormalFloatStretch(const RingPlan &plan, const float *in, float *out, size_
         for (size_t k = 0; k < block; ++k) {
             pixels[k] = _mm_loadu_ps(in + (i + k) * 4);
         }
-        const bool kept = KeptByNormalFloat(zero, pixels, static_cast<int>(block));
+        const bool kept = KeptByNormalFloat(zero, pixels);
         for (size_t k = 0; k < block; ++k) {
             Store(out + (i + k) * 4, kept ? pixels[k] : zero.Shade(pixels[k]), stream);
         }
