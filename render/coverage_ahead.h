@@ -63,6 +63,10 @@ uint32_t RingCoverageRun(const RingRenderInfo &info, int32_t x, int32_t y, uint3
 void RingCoverageStretch(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count,
                          double *coverage) noexcept;
 
+// CorrectlyRoundedCos, out of line: what the lanes call for the rare
+// argument the quick path cannot decide.
+double RingCos(double x) noexcept;
+
 // CorrectlyRoundedCos of each of RING_AHEAD_PIXELS arguments, by the path
 // the coverage ahead takes: the quick path for all at once, and the single
 // cosine for those it cannot decide.

@@ -157,3 +157,15 @@ inline void StoreBits(DoubleLanes<N> a, uint64_t *bits) noexcept {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(bits + 2 * j), _mm_castpd_si128(a.v[j]));
     }
 }
+
+// Two neighbouring doubles of each of 2 * N places, the first of each pair
+// to first's lanes and the second to second's, in the order of places.
+template <int N>
+inline void LoadPairs(const double *const *places, DoubleLanes<N> &first, DoubleLanes<N> &second) noexcept {
+    for (int j = 0; j < N; ++j) {
+        const __m128d even = _mm_loadu_pd(places[2 * j]);
+        const __m128d odd = _mm_loadu_pd(places[2 * j + 1]);
+        first.v[j] = _mm_unpacklo_pd(even, odd);
+        second.v[j] = _mm_unpackhi_pd(even, odd);
+    }
+}
