@@ -1,6 +1,9 @@
 # Floating-point results are part of the effect's behaviour: every target
 # compiles without contraction into fused multiply-adds and without any
 # flag that relaxes IEEE arithmetic or targets more than baseline x86-64.
+# The one exception is render/coverage_run_wide.cpp, compiled for AVX2 (not
+# FMA) into the frei0r filter and the OpenFX bundle and called only on
+# processors that have it; its operations are the SSE2 path's, lane by lane.
 set(_tidalhalo_all_flags "${CMAKE_C_FLAGS} ${CMAKE_CXX_FLAGS}")
 foreach(config DEBUG RELEASE RELWITHDEBINFO MINSIZEREL)
   string(APPEND _tidalhalo_all_flags " ${CMAKE_CXX_FLAGS_${config}} ${CMAKE_C_FLAGS_${config}}")
