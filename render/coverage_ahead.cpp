@@ -25,52 +25,24 @@ constexpr uint32_t LANES = Lanes::COUNT;
 static_assert(LANES == RING_AHEAD_PIXELS, "the pixels worked out ahead fill the lanes once");
 static_assert(SCATTER_JUMPS.size() > RING_AHEAD_PIXELS, "a group's generator states come each from the first");
 
-// RingCoverageAt of LANES pixels of the row from column x on, each lane
-// doing what its steps do, branches turned into selections.
+// RingCoverageAt of LANES pixels of the row from column x on.
 void CoverageLanes(const RowLanes &row, int32_t x, const double *noise, double *coverage) noexcept {
     // Exact: integers far below 2^53, and no 32-bit sum that could overflow.
     double columns[LANES];
     for (uint32_t k = 0; k < LANES; ++k) {
         columns[k] = static_cast<double>(x) + k;
     }
-    const Lanes dx = Lanes::Of(columns) * row.x_scale - row.center_x;
-    const Lanes d = Sqrt(dx * dx + row.dy_squared);
-
-    // The ramp: outside the radius the outer one, inside it the inner one,
-    // each -2 where it is disabled; a NaN distance is in neither.
-    // A ramp no lane lies on is not worked out: most groups lie on one.
-    Lanes f(-2.0);
-    const Mask outside = GreaterEqual(d, Lanes(row.radius));
-    const Mask inside = Less(d, Lanes(row.radius));
-    if (row.outer_ramp && outside.Lanes() != 0) {
-        f = Select(outside, 1.0 - (d - row.radius) / row.feather, f);
-    }
-    if (row.inner_ramp && inside.Lanes() != 0) {
-        f = Select(inside, d / row.inner_width + row.inner_offset, f);
-    }
-    if (row.scatter) {
-        f = f + Lanes::Of(noise);
-    }
-    // Below 0 or NaN gives +0; above 1 gives 1.
-    f = KeepWhere(GreaterEqual(f, Lanes(0.0)), f);
-    f = Select(Greater(f, Lanes(1.0)), Lanes(1.0), f);
+    Lanes f = RampLanes(row, Lanes::Of(columns), noise);
     if (row.smooth) {
-        const Mask at_zero = Equal(f, Lanes(0.0));
-        const Mask at_one = Equal(f, Lanes(1.0));
-        const Mask between = Less(f, Lanes(1.0)) & Greater(f, Lanes(0.0));
-        // Where every lane is at an end, as on a plateau, no cosine is needed.
-        const int needed = between.Lanes();
-        const Lanes smoothed = needed != 0 ? (1.0 - CosLanes(RING_PI * f, needed)) * 0.5 : f;
-        f = Select(at_zero, Lanes(0.0), Select(at_one, Lanes(1.0), smoothed));
+        f = SmoothLanes(f);
     }
-
     (f * row.opacity).Store(coverage);
 }
 
 // The run's stages in SSE2, two registers of two lanes a turn.
 using RunLanes = DoubleLanes<2>;
 constexpr auto RUN_LANES = static_cast<uint32_t>(RunLanes::COUNT);
-static_assert(RING_RUN_PIXELS % 4 == 0 && RUN_LANES == 4, "a run rounded up to whole turns fits its arrays");
+static_assert(RING_RUN_PIXELS % RUN_LANES == 0 && RUN_LANES == 4, "a run rounded up to whole turns fits its arrays");
 
 #if defined(TIDALHALO_WIDE_LANES)
 // Whether the processor and the system run AVX2, asked once.

@@ -94,51 +94,67 @@ struct RowLanes {
     }
 };
 
-// A run's coverage in stages, each a loop over the run, a few lanes a
-// turn. One pixel's steps form a long chain, each waiting
-// on the last; the turns of a stage do not wait on each other, so the
-// processor works on several at once, where eight pixels in one pass
-// leave it waiting. Each lane does what CoverageLanes does to it.
-// The run's ramps, noise added and clamped to 0..1, count a multiple of the lanes.
-template <typename RunLanes>
+// RingCoverageAt's ramp at the lanes' columns, noise added, clamped to
+// 0..1 (below 0 and NaN to +0), each lane doing what its steps do,
+// branches turned into selections.
+template <typename L>
+L RampLanes(const RowLanes &row, L columns, const double *noise) noexcept {
+    const L dx = columns * row.x_scale - row.center_x;
+    const L d = Sqrt(dx * dx + row.dy_squared);
+    // Outside the radius the outer ramp, inside it the inner one, each -2
+    // where it is disabled; a NaN distance is in neither. A ramp no lane
+    // lies on is not worked out: most turns lie on one.
+    L f(-2.0);
+    const auto outside = GreaterEqual(d, L(row.radius));
+    const auto inside = Less(d, L(row.radius));
+    if (row.outer_ramp && outside.Lanes() != 0) {
+        f = Select(outside, 1.0 - (d - row.radius) / row.feather, f);
+    }
+    if (row.inner_ramp && inside.Lanes() != 0) {
+        f = Select(inside, d / row.inner_width + row.inner_offset, f);
+    }
+    if (row.scatter) {
+        f = f + L::Of(noise);
+    }
+    f = KeepWhere(GreaterEqual(f, L(0.0)), f);
+    return Select(Greater(f, L(1.0)), L(1.0), f);
+}
+
+// RingSmooth of each lane of f, which lies in 0..1: 0 (either zero) gives
+// +0 and 1 gives 1 with no cosine, as a lane where every lane is at an end,
+// on a plateau, needs none at all.
+template <typename L>
+L SmoothLanes(L f) noexcept {
+    const auto at_zero = Equal(f, L(0.0));
+    const auto at_one = Equal(f, L(1.0));
+    const int needed = (Less(f, L(1.0)) & Greater(f, L(0.0))).Lanes();
+    const L smoothed = needed != 0 ? (1.0 - CosLanes(RING_PI * f, needed)) * 0.5 : f;
+    return Select(at_zero, L(0.0), Select(at_one, L(1.0), smoothed));
+}
+
+// A run's coverage in stages, each a loop over the run, a few lanes a turn.
+// One pixel's steps form a long chain, each waiting on the last; the turns
+// of a stage do not wait on each other, so the processor works on several
+// at once, where eight pixels in one pass leave it waiting.
+
+// The run's ramps, count a multiple of the lanes.
+template <typename L>
 void RunRamps(const RowLanes &row, int32_t x, const double *noise, uint32_t count, double *f) noexcept {
-    constexpr auto lanes = static_cast<uint32_t>(RunLanes::COUNT);
+    constexpr auto lanes = static_cast<uint32_t>(L::COUNT);
     for (uint32_t k = 0; k < count; k += lanes) {
+        // Exact: integers far below 2^53, and no 32-bit sum that could overflow.
         double columns[lanes];
         for (uint32_t j = 0; j < lanes; ++j) {
             columns[j] = static_cast<double>(x) + (k + j);
         }
-        const RunLanes dx = RunLanes::Of(columns) * row.x_scale - row.center_x;
-        const RunLanes d = Sqrt(dx * dx + row.dy_squared);
-        RunLanes ramp(-2.0);
-        const auto outside = GreaterEqual(d, RunLanes(row.radius));
-        const auto inside = Less(d, RunLanes(row.radius));
-        if (row.outer_ramp && outside.Lanes() != 0) {
-            ramp = Select(outside, 1.0 - (d - row.radius) / row.feather, ramp);
-        }
-        if (row.inner_ramp && inside.Lanes() != 0) {
-            ramp = Select(inside, d / row.inner_width + row.inner_offset, ramp);
-        }
-        if (row.scatter) {
-            ramp = ramp + RunLanes::Of(noise + k);
-        }
-        ramp = KeepWhere(GreaterEqual(ramp, RunLanes(0.0)), ramp);
-        ramp = Select(Greater(ramp, RunLanes(1.0)), RunLanes(1.0), ramp);
-        ramp.Store(f + k);
+        RampLanes(row, L::Of(columns), noise + k).Store(f + k);
     }
 }
 
-// The smoothing curve on each of count values in 0..1, 0 and 1 kept.
-template <typename RunLanes>
+template <typename L>
 void RunSmooth(double *f, uint32_t count) noexcept {
-    for (uint32_t k = 0; k < count; k += static_cast<uint32_t>(RunLanes::COUNT)) {
-        const RunLanes value = RunLanes::Of(f + k);
-        const auto between = Less(value, RunLanes(1.0)) & Greater(value, RunLanes(0.0));
-        const int needed = between.Lanes();
-        if (needed != 0) {
-            const RunLanes smoothed = (1.0 - CosLanes(RING_PI * value, needed)) * 0.5;
-            Select(between, smoothed, value).Store(f + k);
-        }
+    for (uint32_t k = 0; k < count; k += static_cast<uint32_t>(L::COUNT)) {
+        SmoothLanes(L::Of(f + k)).Store(f + k);
     }
 }
 

@@ -393,4 +393,41 @@ TEST(RowShading, UncoveredPixelsAsThePixelFunctionsInEveryRounding) {
     std::fesetround(FE_TONEAREST);
 }
 
+
+// A row through the ring in every rounding mode, against the pixel
+// functions: at the outer edge (column 35, 15 from the centre) the ramp
+// 1 - 1 rounds down to -0, which the smoothing gives as +0, as RingSmooth
+// does; a -0 coverage would reach a float's +0 colour as -0.
+TEST(RowShading, CoveredPixelsAsThePixelFunctionsInEveryRounding) {
+    RingRenderInfo info = EdgeRecord();
+    info.smooth = 1;
+    const int32_t y = 16;  // the centre's row
+    std::vector<PF_PixelFloat> floats(48);
+    std::vector<PF_Pixel> bytes(floats.size());
+    for (size_t i = 0; i < floats.size(); ++i) {
+        floats[i] = PF_PixelFloat{i % 2 == 0 ? 1.0f : 0.5f, 0.0f, static_cast<float>(i) / 47.0f, 0.0f};
+        bytes[i] = PF_Pixel{static_cast<uint8_t>(255 - i), 0, static_cast<uint8_t>(i * 5), 255};
+    }
+    const auto count = static_cast<uint32_t>(floats.size());
+    for (const int rounding : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        ASSERT_EQ(std::fesetround(rounding), 0);
+        for (const bool rgba : {false, true}) {
+            std::vector<PF_PixelFloat> expected_floats(floats.size()), shaded_floats(floats.size());
+            std::vector<PF_Pixel> expected_bytes(bytes.size()), shaded_bytes(bytes.size());
+            for (size_t i = 0; i < floats.size(); ++i) {
+                ShadePixelFloat(&info, static_cast<int32_t>(i), y, &floats[i], &expected_floats[i]);
+                ShadePixel8(&info, static_cast<int32_t>(i), y, &bytes[i], &expected_bytes[i]);
+            }
+            Shading<PF_PixelFloat>::Row(info, 0, y, count, floats.data(), shaded_floats.data(), rgba,
+                                        RowWrites::CACHED);
+            Shading<PF_Pixel>::Row(info, 0, y, count, bytes.data(), shaded_bytes.data(), rgba, RowWrites::CACHED);
+            EXPECT_EQ(std::memcmp(shaded_floats.data(), expected_floats.data(), sizeof(PF_PixelFloat) * count), 0)
+                << "float, rounding " << rounding << (rgba ? " rgba" : "");
+            EXPECT_EQ(std::memcmp(shaded_bytes.data(), expected_bytes.data(), sizeof(PF_Pixel) * count), 0)
+                << "8-bit, rounding " << rounding << (rgba ? " rgba" : "");
+        }
+    }
+    std::fesetround(FE_TONEAREST);
+}
+
 }  // namespace
