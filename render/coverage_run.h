@@ -120,16 +120,16 @@ L RampLanes(const RowLanes &row, L columns, const double *noise) noexcept {
     return Select(Greater(f, L(1.0)), L(1.0), f);
 }
 
-// RingSmooth of each lane of f, which lies in 0..1: 0 (either zero) gives
-// +0 and 1 gives 1 with no cosine, as a lane where every lane is at an end,
-// on a plateau, needs none at all.
+// RingSmooth of each lane of f, which lies in 0..1 as RampLanes leaves
+// it: a lane strictly inside takes the cosine, 1 stays 1 and a zero of
+// either sign gives +0, its magnitude; where no lane is inside, as on a
+// plateau, no cosine is worked out at all.
 template <typename L>
 L SmoothLanes(L f) noexcept {
-    const auto at_zero = Equal(f, L(0.0));
-    const auto at_one = Equal(f, L(1.0));
-    const int needed = (Less(f, L(1.0)) & Greater(f, L(0.0))).Lanes();
-    const L smoothed = needed != 0 ? (1.0 - CosLanes(RING_PI * f, needed)) * 0.5 : f;
-    return Select(at_zero, L(0.0), Select(at_one, L(1.0), smoothed));
+    const auto inside = Less(f, L(1.0)) & Greater(f, L(0.0));
+    const int needed = inside.Lanes();
+    const L ends = Magnitude(f);
+    return needed != 0 ? Select(inside, (1.0 - CosLanes(RING_PI * f, needed)) * 0.5, ends) : ends;
 }
 
 // A run's coverage in stages, each a loop over the run, a few lanes a turn.

@@ -2,7 +2,8 @@
 // registers, with the same operations, each IEEE 754 on every lane and so
 // rounded as on one double. Only for the one source file compiled for
 // AVX2, which is called on processors that have it; nothing here may be
-// included anywhere else.
+// included anywhere else, and all of it has internal linkage, so that no
+// copy of it, nor of a template it is used in, is shared with other code.
 #pragma once
 
 #if !defined(__AVX2__)
@@ -13,6 +14,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+namespace {
 
 template <int N>
 struct WideDoubleLanes {
@@ -163,3 +166,5 @@ inline void LoadPairs(const double *const *places, WideDoubleLanes<N> &first, Wi
         second.v[j] = _mm256_unpackhi_pd(even, odd);
     }
 }
+
+}  // namespace
