@@ -68,15 +68,14 @@ bool MakeUnreachedBlend(const RingPlan &plan, UnreachedBlend &blend) noexcept {
     }
 }
 
-void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out, std::size_t count,
-                    RowWrites writes) noexcept {
+void BlendUnreached(const UnreachedBlend &blend, const uint8_t *in, uint8_t *out, std::size_t count) noexcept {
     if (!blend.keeps_color) {
         for (std::size_t i = 0; i < count; ++i) {
             std::memcpy(out + i * 4, &blend.constant, 4);
         }
         return;
     }
-    KeepRgba8Colors(in, out, count, writes);
+    KeepRgba8Colors(in, out, count);
 }
 
 RingSample SampleOf(const RingRenderInfo &info, double f) noexcept {
@@ -174,7 +173,6 @@ struct CacheJob {
     uint32_t width;
     const uint8_t *in;
     uint8_t *out;
-    RowWrites writes;
 };
 
 void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexcept {
@@ -189,7 +187,7 @@ void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexce
         // The frame that keeps the ring is shaded a row at a time, the
         // coverage of the pixels the ring reaches kept on the way.
         if (job.compute) {
-            ShadeRowRgba8Keeping(job.info, 0, static_cast<int32_t>(y), job.width, in, out, coverage, job.writes);
+            ShadeRowRgba8Keeping(job.info, 0, static_cast<int32_t>(y), job.width, in, out, coverage);
         }
         if (job.fill_opaque) {
             FillOpaqueNormal(job.info, coverage, opaque, RowReached(row.spans));
@@ -201,7 +199,7 @@ void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexce
         for (int32_t s = 0; s < row.spans.count; ++s) {
             const auto begin = static_cast<std::size_t>(row.spans.begin[s]);
             const auto end = static_cast<std::size_t>(row.spans.end[s]);
-            BlendUnreached(job.unreached, in + x * 4, out + x * 4, begin - x, job.writes);
+            BlendUnreached(job.unreached, in + x * 4, out + x * 4, begin - x);
             BlendReached(job.info, coverage, opaque, in + begin * 4, out + begin * 4, end - begin);
             coverage += end - begin;
             if (opaque != nullptr) {
@@ -209,7 +207,7 @@ void ShadeCachedRows(void *context, uint32_t first_row, uint32_t end_row) noexce
             }
             x = end;
         }
-        BlendUnreached(job.unreached, in + x * 4, out + x * 4, job.width - x, job.writes);
+        BlendUnreached(job.unreached, in + x * 4, out + x * 4, job.width - x);
     }
 }
 
@@ -278,7 +276,7 @@ bool FilterRingCache::ShadeFrame(const RingRenderInfo &info, uint32_t width, uin
         std::vector<FilterOpaqueNormal>().swap(opaque_);  // the two together stay within the limit
     }
     CacheJob job{info,   unreached, rows_.data(), coverage_.data(), !reuse, use_opaque ? opaque_.data() : nullptr,
-                 use_opaque && fill_opaque, width, in, out, FilterRowWrites(width, height)};
+                 use_opaque && fill_opaque, width, in, out};
     RunFilterBands(height, bands, ShadeCachedRows, &job);
     opaque_valid_ = use_opaque;
     opaque_color1_ = info.color1_float;

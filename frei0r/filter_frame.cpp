@@ -17,7 +17,6 @@ struct FrameJob {
     uint32_t width;
     const uint8_t *in;
     uint8_t *out;
-    RowWrites writes;
 };
 
 // frei0r's rows are kept red, green, blue, alpha, as the row shading reads them.
@@ -25,15 +24,11 @@ void ShadeRows(void *context, uint32_t first_row, uint32_t end_row) noexcept {
     const auto &job = *static_cast<const FrameJob *>(context);
     for (uint32_t y = first_row; y < end_row; ++y) {
         const std::size_t row = static_cast<std::size_t>(y) * job.width * 4;
-        ShadeRowRgba8(job.info, 0, static_cast<int32_t>(y), job.width, job.in + row, job.out + row, job.writes);
+        ShadeRowRgba8(job.info, 0, static_cast<int32_t>(y), job.width, job.in + row, job.out + row);
     }
 }
 
 }  // namespace
-
-RowWrites FilterRowWrites(uint32_t width, uint32_t height) noexcept {
-    return RowWritesFor(static_cast<uint64_t>(width) * height, 4);
-}
 
 unsigned FilterThreadCount(uint32_t width, uint32_t height, unsigned requested) noexcept {
     uint64_t count = requested == 0 ? std::thread::hardware_concurrency() : requested;
@@ -106,6 +101,6 @@ void ShadeFilterFrame(const RingRenderInfo &info, uint32_t width, uint32_t heigh
     if (in == nullptr || out == nullptr || width == 0 || height == 0) {
         return;
     }
-    FrameJob job{info, width, in, out, FilterRowWrites(width, height)};
+    FrameJob job{info, width, in, out};
     RunFilterBands(height, bands, ShadeRows, &job);
 }

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "render/ring_render_info.h"
-#include "render/row_shading.h"
 
 // How many threads a frame of this size gets: requested threads (0 for one
 // per core), but no more than the frame has rows, and a thread only for
@@ -14,10 +13,6 @@
 // than it saves.
 constexpr uint64_t FILTER_PIXELS_PER_THREAD = 1u << 16;
 unsigned FilterThreadCount(uint32_t width, uint32_t height, unsigned requested) noexcept;
-
-// How the rows of a width x height frame are written: straight to memory
-// when the frame is far larger than the cache.
-RowWrites FilterRowWrites(uint32_t width, uint32_t height) noexcept;
 
 // A whole number from the host's environment variable name, or fallback
 // when it is unset or holds anything else.

@@ -134,8 +134,9 @@ TEST(Frei0rMatchesTool, OneRowAndOneColumn) {
 }
 TEST(Frei0rMatchesTool, OddFrame) { ExpectSameAsTool(203, 117); }
 TEST(Frei0rMatchesTool, FrameSplitAmongThreads) { ExpectSameAsTool(512, 288); }
-// In and out together larger than any cache: the filter writes straight to memory.
-TEST(Frei0rMatchesTool, FrameWrittenStraightToMemory) {
+// A frame as large as video's, its alphas mostly high as video's are: most
+// pixels the ring cannot reach are copied, the covered ones four at a time.
+TEST(Frei0rMatchesTool, LargeMostlyOpaqueFrame) {
     ExpectSameAsTool(2600, 2500, Comparison{2, {"normal", "add"}, true});
 }
 
