@@ -142,16 +142,3 @@ void RingCoverageAhead(const RingRenderInfo &info, int32_t x, int32_t y, uint32_
 #endif
 
 double RingCos(double x) noexcept { return CorrectlyRoundedCos(x); }
-
-void RingCoverageStretch(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count,
-                         double *coverage) noexcept {
-    if (count != 0 && x == 0) {
-        *coverage++ = RingCoverage(info, x++, y).f;  // reseeds the row
-        --count;
-    }
-    uint32_t &state = CurrentRingThreadState().scatter_state;
-    for (uint32_t k = 0; k < count; k += RING_RUN_PIXELS) {
-        const uint32_t run = count - k < RING_RUN_PIXELS ? count - k : RING_RUN_PIXELS;
-        state = RingCoverageRun(info, x + static_cast<int32_t>(k), y, state, run, coverage + k);
-    }
-}

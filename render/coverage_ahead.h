@@ -56,13 +56,6 @@ inline constexpr uint32_t RING_RUN_PIXELS = 64;
 uint32_t RingCoverageRun(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t scatter_state, uint32_t count,
                          double *coverage) noexcept;
 
-// coverage[k] gets RingCoverage(info, x + k, y).f for k below count, any
-// count, the pixels drawing their generator values in turn from the
-// calling thread's generator, as RingCoverage would one pixel at a time;
-// column 0 reseeds it. x + count must not pass the 32-bit range.
-void RingCoverageStretch(const RingRenderInfo &info, int32_t x, int32_t y, uint32_t count,
-                         double *coverage) noexcept;
-
 // CorrectlyRoundedCos, out of line: what the lanes call for the rare
 // argument the quick path cannot decide.
 double RingCos(double x) noexcept;

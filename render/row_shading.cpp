@@ -227,6 +227,21 @@ __m128 AlphaLaneMask() noexcept {
     return _mm_castsi128_ps(ALPHA_LANE == 0 ? _mm_setr_epi32(-1, 0, 0, 0) : _mm_setr_epi32(0, 0, 0, -1));
 }
 
+// The output alpha over sources of alphas unit, and the ring's weight:
+// coverage / output alpha, at most 1, +0 where that alpha is 0 or NaN.
+// Over opaque sources every divisor is 1, and in the default environment
+// a division by 1 gives its dividend exactly, so it is left out there.
+void NormalWeights(__m128 unit, __m128 covered, bool default_environment, __m128 &over, __m128 &w) noexcept {
+    const __m128 one = _mm_set1_ps(1.0f);
+    over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, unit), _mm_sub_ps(one, covered)));
+    const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
+    const __m128 divisor = _mm_or_ps(_mm_and_ps(weighted, over), _mm_andnot_ps(weighted, one));
+    const bool by_one = default_environment && _mm_movemask_ps(_mm_cmpeq_ps(divisor, one)) == 0xF;
+    const __m128 ratio = by_one ? covered : _mm_div_ps(covered, divisor);
+    const __m128 above = _mm_cmpgt_ps(ratio, one);
+    w = _mm_and_ps(weighted, _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, ratio)));
+}
+
 // Float mode normal at one pixel of a covered stretch, as BlendFloat forms
 // it, one pixel a register: the weight is coverage / output alpha, at most
 // 1, and +0 where that alpha is 0 or NaN (the division then by 1, so that
@@ -234,15 +249,11 @@ __m128 AlphaLaneMask() noexcept {
 template <int ALPHA_LANE>
 void BlendNormalFloatLanes(const float *in, float *out, float coverage, __m128 ring) noexcept {
     const __m128 one = _mm_set1_ps(1.0f);
-    const __m128 covered = _mm_set1_ps(coverage);
     const __m128 pixel = _mm_loadu_ps(in);
     const __m128 alpha = _mm_shuffle_ps(pixel, pixel, _MM_SHUFFLE(ALPHA_LANE, ALPHA_LANE, ALPHA_LANE, ALPHA_LANE));
-    const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, alpha), _mm_sub_ps(one, covered)));
-    const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
-    const __m128 divisor = _mm_or_ps(_mm_and_ps(weighted, over), _mm_andnot_ps(weighted, one));
-    __m128 w = _mm_div_ps(covered, divisor);
-    const __m128 above = _mm_cmpgt_ps(w, one);
-    w = _mm_and_ps(weighted, _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, w)));
+    __m128 over;
+    __m128 w;
+    NormalWeights(alpha, _mm_set1_ps(coverage), false, over, w);
     const __m128 mixed = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(one, w), pixel), _mm_mul_ps(w, ring));
     const __m128 alpha_lane = AlphaLaneMask<ALPHA_LANE>();
     _mm_storeu_ps(out, _mm_or_ps(_mm_and_ps(alpha_lane, over), _mm_andnot_ps(alpha_lane, mixed)));
@@ -263,14 +274,9 @@ void BlendNormal8Lanes(const unsigned char *in, unsigned char *out, float covera
     const __m128 pixel = _mm_cvtepi32_ps(channels);
     const __m128 one = _mm_set1_ps(1.0f);
     const __m128 full = _mm_set1_ps(255.0f);
-    const __m128 covered = _mm_set1_ps(coverage);
-    const __m128 unit = _mm_set1_ps(RingUnit8(word >> (ALPHA_LANE * 8)));
-    const __m128 over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, unit), _mm_sub_ps(one, covered)));
-    const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
-    const __m128 divisor = _mm_or_ps(_mm_and_ps(weighted, over), _mm_andnot_ps(weighted, one));
-    __m128 w = _mm_div_ps(covered, divisor);
-    const __m128 above = _mm_cmpgt_ps(w, one);
-    w = _mm_and_ps(weighted, _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, w)));
+    __m128 over;
+    __m128 w;
+    NormalWeights(_mm_set1_ps(RingUnit8(word >> (ALPHA_LANE * 8))), _mm_set1_ps(coverage), false, over, w);
     const __m128 mixed = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(one, w), pixel), _mm_mul_ps(_mm_mul_ps(w, ring), full));
     const __m128 alpha_lane = AlphaLaneMask<ALPHA_LANE>();
     const __m128 values = _mm_or_ps(_mm_and_ps(alpha_lane, _mm_mul_ps(over, full)), _mm_andnot_ps(alpha_lane, mixed));
@@ -441,21 +447,6 @@ struct QuadSample {
         blue = mix(2);
     }
 };
-
-// The output alpha over sources of alphas unit, and the ring's weight:
-// coverage / output alpha, at most 1, +0 where that alpha is 0 or NaN.
-// Over opaque sources every divisor is 1, and in the default environment
-// a division by 1 gives its dividend exactly, so it is left out there.
-void NormalWeights(__m128 unit, __m128 covered, bool default_environment, __m128 &over, __m128 &w) noexcept {
-    const __m128 one = _mm_set1_ps(1.0f);
-    over = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, unit), _mm_sub_ps(one, covered)));
-    const __m128 weighted = _mm_and_ps(_mm_cmpneq_ps(over, _mm_setzero_ps()), _mm_cmpord_ps(over, over));
-    const __m128 divisor = _mm_or_ps(_mm_and_ps(weighted, over), _mm_andnot_ps(weighted, one));
-    const bool by_one = default_environment && _mm_movemask_ps(_mm_cmpeq_ps(divisor, one)) == 0xF;
-    const __m128 ratio = by_one ? covered : _mm_div_ps(covered, divisor);
-    const __m128 above = _mm_cmpgt_ps(ratio, one);
-    w = _mm_and_ps(weighted, _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, ratio)));
-}
 
 // Where red, green and blue sit in a pixel whose alpha is at ALPHA_LANE (0 or 3).
 template <int ALPHA_LANE>
