@@ -70,6 +70,7 @@ Var ShotcutField
 !insertmacro MUI_PAGE_LICENSE "${PAYLOAD}/LICENSE"
 Page custom ProgramsPage ProgramsPageLeave
 !define MUI_COMPONENTSPAGE_SMALLDESC
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW ComponentsShow
 !define MUI_COMPONENTSPAGE_TEXT_TOP "Each part goes where its program loads effects from. A program the setup did not find is greyed out: go Back to choose its folder."
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
@@ -250,6 +251,47 @@ Function FindShotcut
   ${EndIf}
   !insertmacro FindShotcutIn HKLM
   !insertmacro FindShotcutIn HKCU
+FunctionEnd
+
+; The list's five lines need little room: the description, which names long
+; folders, takes the rest of the page below it, across the page's whole width.
+Var Rect
+!macro ControlRect HWND
+  System::Call "user32::GetWindowRect(p ${HWND}, p $Rect)"
+  System::Call "user32::MapWindowPoints(p 0, p $mui.ComponentsPage, p $Rect, i 2)"
+  System::Call "*$Rect(i .R1, i .R2, i .R3, i .R4)"
+!macroend
+Function ComponentsShow
+  System::Call "*(i, i, i, i) p .s"
+  Pop $Rect
+  ; The page's left edge, and the space figure moved up under the list's title.
+  !insertmacro ControlRect $mui.ComponentsPage.ComponentsText
+  StrCpy $R0 $R1
+  IntOp $R2 $R2 + 20
+  System::Call "user32::SetWindowPos(p $mui.ComponentsPage.SpaceRequired, p 0, i R1, i R2, i 0, i 0, i 5)"
+  !insertmacro ControlRect $mui.ComponentsPage.Components
+  SendMessage $mui.ComponentsPage.Components 0x111C 0 0 $R5 ; TVM_GETITEMHEIGHT
+  IntOp $R5 $R5 * 5
+  IntOp $R5 $R5 + 6
+  IntOp $R3 $R3 - $R1
+  System::Call "user32::SetWindowPos(p $mui.ComponentsPage.Components, p 0, i 0, i 0, i R3, i R5, i 6)"
+  IntOp $R6 $R2 + $R5
+  IntOp $R6 $R6 + 4 ; the box's new top
+  !insertmacro ControlRect $mui.ComponentsPage.DescriptionTitle
+  IntOp $R7 $R2 - $R6 ; how far the box moves up
+  IntOp $R8 $R1 - $R0 ; and left
+  IntOp $R3 $R3 - $R0
+  IntOp $R4 $R4 - $R6
+  System::Call "user32::SetWindowPos(p $mui.ComponentsPage.DescriptionTitle, p 0, i R0, i R6, i R3, i R4, i 4)"
+  !insertmacro ControlRect $mui.ComponentsPage.DescriptionText
+  IntOp $R3 $R3 - $R1
+  IntOp $R3 $R3 + $R8
+  IntOp $R1 $R1 - $R8
+  IntOp $R4 $R4 - $R2
+  IntOp $R4 $R4 + $R7
+  IntOp $R2 $R2 - $R7
+  System::Call "user32::SetWindowPos(p $mui.ComponentsPage.DescriptionText, p 0, i R1, i R2, i R3, i R4, i 4)"
+  System::Free $Rect
 FunctionEnd
 
 ; Adds a line to the record unless it holds it already, so that running the
@@ -534,7 +576,7 @@ Function SetSections
   ${If} $Shotcut == ""
     StrCpy $ShotcutText "Shotcut was not found. Go Back to choose its folder."
   ${Else}
-    StrCpy $ShotcutText "The frei0r filter into $Shotcut\lib\frei0r-1\; its panel into $Shotcut\share\shotcut\qml\filters\tidalhalo\ and $LOCALAPPDATA\Meltytech\Shotcut\extensions\filters\tidalhalo\."
+    StrCpy $ShotcutText "The frei0r filter into $Shotcut\lib\frei0r-1\; its panel into $Shotcut\share\shotcut\qml\filters\ and $LOCALAPPDATA\Meltytech\Shotcut\extensions\filters\."
   ${EndIf}
 FunctionEnd
 
