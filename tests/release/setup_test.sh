@@ -36,6 +36,8 @@ else
   wineserver=$(command -v wineserver)
 fi
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Only prefixes of its own: the caller's is neither used nor removed.
+unset WINEPREFIX
 rm -rf "$work"
 mkdir -p "$work"
 # Each prefix's server and the prefix itself go with the script.
