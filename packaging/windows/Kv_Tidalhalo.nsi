@@ -566,6 +566,7 @@ Function SetSections
     StrCpy $HostText "The host application was not found. Go Back to choose its Plug-ins folder."
   ${Else}
     ${WordReplace} $HostFolders "|" "\Kv_Tidalhalo\;  " "+" $Tmp
+    StrCpy $Tmp $Tmp -3
     StrCpy $HostText "Kv_Tidalhalo.aex into each version's Plug-ins folder: $Tmp"
   ${EndIf}
   ${If} $Kdenlive == ""
@@ -626,6 +627,7 @@ Function ProgramsPage
     StrCpy $Value "The host application was not found."
   ${Else}
     ${WordReplace} $HostFound "|" ";  " "+" $Value
+    StrCpy $Value $Value -3
     StrCpy $Value "The host application was found with these Plug-ins folders: $Value"
   ${EndIf}
   ${NSD_CreateLabel} 0 0 100% 30u "$Value"

@@ -218,9 +218,14 @@ record=$(log_text "$c/Program Files/Kv_Tidalhalo/installed.txt")
      grep -c 'DisplayName.*Kv_Tidalhalo')" = 1 ] || fail "not one uninstall entry after the second run"
 
 echo "setup-test: the uninstaller as Windows runs it, from its entry's QuietUninstallString"
+# Another OpenFX plug-in installed since, into the folders the setup created.
+other_ofx="Program Files/Common Files/OFX/Plugins/Other.ofx.bundle/Contents/Win64/Other.ofx"
+plant "$c/$other_ofx"
 quiet=$(sed -n 's/^ *QuietUninstallString *REG_SZ *//p' <<<"$(uninstall_entry)")
 run_line "$quiet" || fail "$quiet failed"
 "$wineserver" -w
+[ -f "$c/$other_ofx" ] || fail "the uninstall removed another OpenFX plug-in"
+rm -r "$c/Program Files/Common Files/OFX"
 diff "$work/full-before.txt" <(snapshot) >&2 || fail "the uninstall did not give back the prefix as it was (< before, > after)"
 [ -z "$(uninstall_entry)" ] || fail "the uninstall entry is still there"
 
