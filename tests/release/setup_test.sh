@@ -191,6 +191,7 @@ for file in "${shotcut_panel[@]}"; do
            "$users/AppData/Local/Meltytech/Shotcut/extensions/filters/tidalhalo/$file" "shotcut/tidalhalo/$file")
 done
 expect_installed "Program Files/Kv_Tidalhalo" "$work/full-before-files.txt" "${placed[@]}"
+log_text "$c/Program Files/Kv_Tidalhalo/setup.log" >"$work/full-setup.log"
 entry=$(uninstall_entry)
 version=$(basename "$setup" -setup.exe)
 version=${version#Kv_Tidalhalo-}
@@ -258,6 +259,7 @@ expect_installed "Tools/Kv Tidalhalo" "$work/per-user-before-files.txt" \
   "$users/AppData/Roaming/kdenlive/effects/frei0r_tidalhalo.xml" frei0r_tidalhalo.xml \
   "$users/.frei0r-1/lib/tidalhalo.dll" tidalhalo.dll
 log=$(log_text "$c/Tools/Kv Tidalhalo/setup.log")
+echo "$log" >"$work/per-user-setup.log"
 for line in 'The host application 23.0: its Plug-ins folder C:\\Program Files\\Host\\Gone\\Plug-ins does not exist' \
     'The host application 22.0: its Plug-ins folder C:\\Program Files\\Host\\Plug-ins.txt does not exist' \
     'Kdenlive: the uninstall entry HKLM\\Kdenlive names the folder C:\\Program Files\\kdenlive, which holds no bin\\kdenlive.exe' \
@@ -298,6 +300,8 @@ touch "$work/let-go"
 wait "$holder" || fail "the program holding the file failed"
 "$wineserver" -w
 [ "$status" != 0 ] || fail "setup.exe /S ended with 0 though a file it replaces was in use"
+log_text "$c/Program Files/Kv_Tidalhalo/setup.log" >"$work/in-use-setup.log"
+echo "setup-test: with a file in use, setup.exe /S ended with $status"
 [ "$(sha256sum <"$held")" = "$held_before" ] || fail "the file in use changed"
 grep -q '^Could not write C:\\users\\'"$user"'\\.frei0r-1\\lib\\tidalhalo.dll' <<<"$(log_text "$c/Program Files/Kv_Tidalhalo/setup.log")" ||
   fail "setup.log does not name the file in use: $(log_text "$c/Program Files/Kv_Tidalhalo/setup.log")"
