@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "frei0r/host_string.h"
 #include "params/ring_params.h"
 
 namespace {
@@ -28,9 +29,11 @@ constexpr FilterParamInfo FILTER_PARAM_INFO[FILTER_NUM_PARAMS] = {
     {"blend", F0R_PARAM_STRING, "none, normal, add, stencil-multiply or stencil-multiply-alpha (or 1 to 5)"},
 };
 
-// In the popup's order, so that a name's position plus one is its mode.
-constexpr const char *FILTER_BLEND_NAMES[] = {"none", "normal", "add", "stencil-multiply",
-                                              "stencil-multiply-alpha"};
+// In the popup's order, so that a name's position plus one is its mode;
+// then the tool's popup numbers, in the same order.
+constexpr const char *FILTER_BLEND_TEXTS[] = {"none", "normal", "add", "stencil-multiply", "stencil-multiply-alpha",
+                                              "1",    "2",      "3",   "4",                "5"};
+constexpr std::size_t FILTER_BLEND_MODES = 5;
 
 // A point is stored as 16.16 fixed point; its pixels stay within what that holds.
 constexpr double FILTER_POINT_LIMIT = 32767.0;
@@ -54,7 +57,7 @@ float ClampedUnit(float value, float fallback) noexcept {
 
 void SetBlendMode(FilterValues &values, int32_t mode) noexcept {
     values.blend_mode = mode;
-    const char *name = FILTER_BLEND_NAMES[mode - BLEND_NONE];
+    const char *name = FILTER_BLEND_TEXTS[mode - BLEND_NONE];
     std::strncpy(values.blend_name, name, sizeof values.blend_name - 1);
     values.blend_name[sizeof values.blend_name - 1] = '\0';
 }
@@ -66,13 +69,10 @@ int32_t BlendModeNamed(const char *text) noexcept {
     if (text == nullptr) {
         return BLEND_NORMAL;
     }
-    for (std::size_t i = 0; i < std::size(FILTER_BLEND_NAMES); ++i) {
-        if (std::strcmp(text, FILTER_BLEND_NAMES[i]) == 0) {
-            return BLEND_NONE + static_cast<int32_t>(i);
+    for (std::size_t i = 0; i < std::size(FILTER_BLEND_TEXTS); ++i) {
+        if (std::strcmp(text, FILTER_BLEND_TEXTS[i]) == 0) {
+            return BLEND_NONE + static_cast<int32_t>(i % FILTER_BLEND_MODES);
         }
-    }
-    if (text[0] >= '1' && text[0] <= '5' && text[1] == '\0') {
-        return text[0] - '1' + BLEND_NONE;
     }
     return BLEND_NORMAL;
 }
@@ -166,7 +166,8 @@ void SetFilterParam(FilterValues &values, int index, const void *param) noexcept
         color_target = {ClampedUnit(color.r, fallback.r), ClampedUnit(color.g, fallback.g),
                   ClampedUnit(color.b, fallback.b)};
     } else if (index == FILTER_BLEND) {
-        SetBlendMode(values, BlendModeNamed(*static_cast<const f0r_param_string *>(param)));
+        const char *text = HostString(param, values.blend_origin, FILTER_BLEND_TEXTS, std::size(FILTER_BLEND_TEXTS));
+        SetBlendMode(values, BlendModeNamed(text));
     }
 }
 
