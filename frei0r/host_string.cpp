@@ -90,12 +90,15 @@ bool OnCallingThreadStack(const void *address) noexcept {
         return true;
     }
 #endif
-    const auto at = reinterpret_cast<std::uintptr_t>(address);
 #ifdef _WIN32
-    const auto *block = reinterpret_cast<const NT_TIB *>(NtCurrentTeb());
-    return at >= reinterpret_cast<std::uintptr_t>(block->StackLimit) &&
-           at < reinterpret_cast<std::uintptr_t>(block->StackBase);
+    // A thread's stack is one reservation: the address lies on it when it
+    // lies in the reservation that holds this function's frame.
+    MEMORY_BASIC_INFORMATION frame{};
+    MEMORY_BASIC_INFORMATION given{};
+    return VirtualQuery(__builtin_frame_address(0), &frame, sizeof frame) != 0 &&
+           VirtualQuery(address, &given, sizeof given) != 0 && given.AllocationBase == frame.AllocationBase;
 #else
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
     pthread_attr_t attributes;
     if (pthread_getattr_np(pthread_self(), &attributes) != 0) {
         return false;
