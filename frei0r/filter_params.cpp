@@ -149,7 +149,7 @@ double *DoubleParam(FilterValues &values, int index) noexcept {
 
 }  // namespace
 
-void SetFilterParam(FilterValues &values, int index, const void *param) noexcept {
+void SetFilterParam(FilterValues &values, int index, const void *param, HostStringCaller caller) noexcept {
     if (param == nullptr) {
         return;
     }
@@ -166,7 +166,8 @@ void SetFilterParam(FilterValues &values, int index, const void *param) noexcept
         color_target = {ClampedUnit(color.r, fallback.r), ClampedUnit(color.g, fallback.g),
                   ClampedUnit(color.b, fallback.b)};
     } else if (index == FILTER_BLEND) {
-        const char *text = HostString(param, values.blend_origin, FILTER_BLEND_TEXTS, std::size(FILTER_BLEND_TEXTS));
+        const char *text =
+            HostString(param, values.blend_origin, caller, FILTER_BLEND_TEXTS, std::size(FILTER_BLEND_TEXTS));
         SetBlendMode(values, BlendModeNamed(text));
     }
 }

@@ -55,8 +55,10 @@ bool DescribeFilterParam(int index, f0r_param_info_t &info) noexcept;
 // into it, NaN gives the parameter's default, a bool is on from 0.5 up, and
 // a blend name that is none of the five gives the default mode; a null
 // pointer or an unknown index changes nothing. The blend mode is taken from
-// frei0r's pointer to its text or from the text itself (HostString).
-void SetFilterParam(FilterValues &values, int index, const void *param) noexcept;
+// frei0r's pointer to its text or from the text itself, as the caller hands
+// it (HostString).
+void SetFilterParam(FilterValues &values, int index, const void *param,
+                    HostStringCaller caller = HostStringCaller::FREI0R_HOST) noexcept;
 
 // Writes the value in effect; for the blend mode a pointer to the instance's
 // copy of its name.

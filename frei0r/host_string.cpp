@@ -1,20 +1,14 @@
 #include "frei0r/host_string.h"
 
 #include <bit>
-#include <cstdint>
+#include <cctype>
 #include <cstring>
+#include <string_view>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <pthread.h>
-#endif
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#include <sanitizer/asan_interface.h>
-#define HOST_STRING_ASAN 1
-#endif
+#include <dlfcn.h>
 #endif
 
 // A user-space address on x86-64 Linux and Windows lies below 2^47 (Linux
@@ -53,8 +47,8 @@ bool ZeroAmongFirst(const unsigned char *bytes, int count) noexcept {
 
 }  // namespace
 
-const char *HostString(const void *param, HostStringOrigin &origin, const char *const *accepted,
-                       std::size_t count) noexcept {
+const char *HostString(const void *param, HostStringOrigin &origin, HostStringCaller caller,
+                       const char *const *accepted, std::size_t count) noexcept {
     const auto *bytes = static_cast<const unsigned char *>(param);
     const auto *text = static_cast<const char *>(param);
     const bool first = origin.first == nullptr;
@@ -69,45 +63,51 @@ const char *HostString(const void *param, HostStringOrigin &origin, const char *
     if (!ZeroAmongFirst(bytes, HOST_STRING_ADDRESS_ZERO_BY)) {
         return text;
     }
-    // What is left is a text of at most 6 characters or an address, and
-    // only where the host keeps it tells them apart: GStreamer's element
-    // hands frei0r's form first, from the same place each time, and its
-    // texts from copies on the heap; ffmpeg and MLT hand the address of
-    // their own local variable.
-    if (first || param == origin.first || OnCallingThreadStack(param)) {
-        const char *pointer = nullptr;
-        std::memcpy(&pointer, param, sizeof pointer);  // the host's pointer need not be aligned
-        return pointer;
+    // What is left is a text of at most 6 characters or an address, which
+    // no reading within both can tell apart (the empty text and an address
+    // whose low byte is zero both start with a zero). GStreamer's element
+    // hands frei0r's form when it makes an instance, first, from its own
+    // copy of the pointer, and the text itself after that; every other host
+    // hands frei0r's form.
+    if (caller == HostStringCaller::GSTREAMER_ELEMENT && !first && param != origin.first) {
+        return text;
     }
-    return text;
+    const char *pointer = nullptr;
+    std::memcpy(&pointer, param, sizeof pointer);  // the host's pointer need not be aligned
+    return pointer;
 }
 
-bool OnCallingThreadStack(const void *address) noexcept {
-#ifdef HOST_STRING_ASAN
-    // ASan may move a function's locals to a stack of its own on the heap.
-    if (__asan_addr_is_in_fake_stack(__asan_get_current_fake_stack(), const_cast<void *>(address), nullptr,
-                                     nullptr) != nullptr) {
-        return true;
-    }
-#endif
-#ifdef _WIN32
-    // A thread's stack is one reservation: the address lies on it when it
-    // lies in the reservation that holds this function's frame.
-    MEMORY_BASIC_INFORMATION frame{};
-    MEMORY_BASIC_INFORMATION given{};
-    return VirtualQuery(__builtin_frame_address(0), &frame, sizeof frame) != 0 &&
-           VirtualQuery(address, &given, sizeof given) != 0 && given.AllocationBase == frame.AllocationBase;
-#else
-    const auto at = reinterpret_cast<std::uintptr_t>(address);
-    pthread_attr_t attributes;
-    if (pthread_getattr_np(pthread_self(), &attributes) != 0) {
+bool IsGStreamerFrei0rModule(const char *path) noexcept {
+    if (path == nullptr) {
         return false;
     }
-    void *low = nullptr;
-    std::size_t size = 0;
-    const bool known = pthread_attr_getstack(&attributes, &low, &size) == 0;
-    pthread_attr_destroy(&attributes);
-    const auto start = reinterpret_cast<std::uintptr_t>(low);
-    return known && at >= start && at - start < size;
+    std::string_view name(path);
+    const std::size_t slash = name.find_last_of("/\\");
+    if (slash != std::string_view::npos) {
+        name.remove_prefix(slash + 1);
+    }
+    char lower[260] = {};
+    const std::size_t length = name.size() < sizeof lower - 1 ? name.size() : sizeof lower - 1;
+    for (std::size_t i = 0; i < length; ++i) {
+        lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+    }
+    const std::string_view file(lower, length);
+    return file.find("gstfrei0r") != std::string_view::npos ||
+           file.find("gstreamer-full") != std::string_view::npos;
+}
+
+HostStringCaller HostStringCallerAt(const void *code) noexcept {
+#ifdef _WIN32
+    HMODULE module = nullptr;
+    char path[MAX_PATH] = {};
+    const bool found = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                          static_cast<LPCSTR>(code), &module) != 0 &&
+                       GetModuleFileNameA(module, path, sizeof path) != 0;
+    const char *name = found ? path : nullptr;
+#else
+    Dl_info info{};
+    const char *name = dladdr(code, &info) != 0 ? info.dli_fname : nullptr;
 #endif
+    return IsGStreamerFrei0rModule(name) ? HostStringCaller::GSTREAMER_ELEMENT : HostStringCaller::FREI0R_HOST;
 }

@@ -7,6 +7,9 @@
 
 #include <cstddef>
 
+// Who calls: GStreamer's frei0r element, or any other host.
+enum class HostStringCaller { FREI0R_HOST, GSTREAMER_ELEMENT };
+
 // What an instance remembers of a host's string settings.
 struct HostStringOrigin {
     const void *first = nullptr;  // the address of the instance's first setting
@@ -14,13 +17,17 @@ struct HostStringOrigin {
 
 // The text at param, or null for frei0r's form holding a null pointer.
 // param is taken as the text itself when its bytes spell one of accepted
-// (count texts) followed by its terminator, or
-// when its first 7 bytes hold no zero, which no user-space address has; as
-// frei0r's pointer when it is the instance's first setting, comes from the
-// first setting's address, or lies on the calling thread's stack; and
-// otherwise as a text of at most 6 characters. param must not be null.
-const char *HostString(const void *param, HostStringOrigin &origin, const char *const *accepted,
-                       std::size_t count) noexcept;
+// (count texts) followed by its terminator, or when its first 7 bytes hold
+// no zero, which no user-space address has; else, coming from GStreamer's
+// element, as the text unless it is the instance's first setting or comes
+// from that setting's address; else as frei0r's pointer. param must not be
+// null.
+const char *HostString(const void *param, HostStringOrigin &origin, HostStringCaller caller,
+                       const char *const *accepted, std::size_t count) noexcept;
 
-// Whether address lies within the calling thread's stack.
-bool OnCallingThreadStack(const void *address) noexcept;
+// GStreamer's frei0r element when code lies in its plug-in (libgstfrei0r.so,
+// gstfrei0r.dll) or in a GStreamer built into one library.
+HostStringCaller HostStringCallerAt(const void *code) noexcept;
+
+// Whether a module's file name is one of those.
+bool IsGStreamerFrei0rModule(const char *path) noexcept;
