@@ -16,16 +16,16 @@ struct FilterParamInfo {
 };
 
 constexpr FilterParamInfo FILTER_PARAM_INFO[FILTER_NUM_PARAMS] = {
-    {"center_x", F0R_PARAM_DOUBLE, "Ring centre, horizontal, as a fraction of the frame's width"},
+    {"center_x", F0R_PARAM_DOUBLE, "Ring centre, horizontal, as a fraction of the frame's width from the left"},
     {"center_y", F0R_PARAM_DOUBLE, "Ring centre, vertical, as a fraction of the frame's height from the top"},
     {"radius", F0R_PARAM_DOUBLE, "Distance from the centre where the ring is full, as a fraction of the frame's width"},
     {"feather", F0R_PARAM_DOUBLE, "Width of the outer fall-off, as a fraction of the frame's width"},
-    {"expand", F0R_PARAM_DOUBLE, "Width of the inner rise as a share of the radius"},
-    {"opacity", F0R_PARAM_DOUBLE, "Overall strength of the ring"},
-    {"scatter", F0R_PARAM_DOUBLE, "Random roughness, x 512"},
+    {"expand", F0R_PARAM_DOUBLE, "Width of the inner rise, as a fraction of the radius"},
+    {"opacity", F0R_PARAM_DOUBLE, "Strength of the ring, from 0 (none) to 1 (full)"},
+    {"scatter", F0R_PARAM_DOUBLE, "Random roughness of the ring, from 0 (none) to 1 (the most)"},
     {"color1", F0R_PARAM_COLOR, "Colour where the ring is full"},
     {"color2", F0R_PARAM_COLOR, "Colour where the ring is weak"},
-    {"smooth", F0R_PARAM_BOOL, "Raised-cosine softening of the ramps"},
+    {"smooth", F0R_PARAM_BOOL, "Raised-cosine softening of the ring's rise and fall-off"},
     {"blend", F0R_PARAM_STRING, "none, normal, add, stencil-multiply or stencil-multiply-alpha (or 1 to 5)"},
 };
 

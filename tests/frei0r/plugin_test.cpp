@@ -56,7 +56,9 @@ TEST(Frei0rPlugin, ParametersComeInTheirOrderWithTheirTypes) {
         Filter().get_param_info(&info, index);
         EXPECT_STREQ(info.name, expected[index].first) << index;
         EXPECT_EQ(info.type, expected[index].second) << index;
-        EXPECT_NE(info.explanation, nullptr) << index;
+        ASSERT_NE(info.explanation, nullptr) << index;
+        // Hosts show it as a tooltip: units in words, no bare factor.
+        EXPECT_EQ(std::string(info.explanation).find(" x "), std::string::npos) << info.explanation;
     }
     for (int index : {-1, 11, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
         f0r_param_info_t info{"untouched", 77, nullptr};
