@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "params/ring_params.h"
 #include "render/row_shading.h"
 
 namespace {
@@ -87,16 +88,63 @@ struct ShortPixels {
     }
 };
 
+// Whether a stretch shaded in this mode comes out with full alpha, so that
+// premultiplying it would change nothing: normal and add over a source of
+// full alpha give alpha 1 - 0 * (1 - F), which is 1; stencil multiply
+// gives full alpha over any source.
+bool StaysOpaque(int32_t blend_mode, bool opaque_source) noexcept {
+    return blend_mode == BLEND_STENCIL_MULTIPLY ||
+           (opaque_source && (blend_mode == BLEND_NORMAL || blend_mode == BLEND_ADD));
+}
+
+// count pixels shaded as Depth::Shade shades them, from the source's
+// premultiplication to the output's: a premultiplied source made straight
+// first, the result of a premultiplied or opaque source premultiplied. A
+// stretch of full alphas needs neither, so it costs what a straight one does.
+template <typename Depth>
+void ShadeConverted(const RingRenderInfo &info, OfxAlphaState alpha, int32_t x, int32_t y, uint32_t count,
+                    const typename Depth::Channel *in, typename Depth::Channel *out, RowWrites writes) noexcept {
+    using Channel = typename Depth::Channel;
+    // An unknown mode writes nothing, which leaves nothing to convert.
+    if (alpha == OfxAlphaState::STRAIGHT || info.blend_mode < BLEND_NONE ||
+        info.blend_mode > BLEND_STENCIL_MULTIPLY_ALPHA) {
+        Depth::Shade(info, x, y, count, in, out, writes);
+        return;
+    }
+    Channel straight[OFX_STRETCH * 4];
+    Channel shaded[OFX_STRETCH * 4];
+    while (count != 0) {
+        const uint32_t stretch = count < OFX_STRETCH ? count : OFX_STRETCH;
+        const bool opaque = AllOpaquePixels(in, stretch);
+        const Channel *from = in;
+        if (alpha == OfxAlphaState::PREMULTIPLIED && !opaque) {
+            UnpremultiplyPixels(in, straight, stretch);
+            from = straight;
+        }
+        if (StaysOpaque(info.blend_mode, opaque)) {
+            Depth::Shade(info, x, y, stretch, from, out, writes);
+        } else {
+            Depth::Shade(info, x, y, stretch, from, shaded, RowWrites::CACHED);
+            PremultiplyPixels(shaded, out, stretch);
+        }
+        x += static_cast<int32_t>(stretch);
+        in += static_cast<size_t>(stretch) * 4;
+        out += static_cast<size_t>(stretch) * 4;
+        count -= stretch;
+    }
+}
+
 // Columns first..end - 1 of a window row that the source does not hold:
 // transparent black, a stretch at a time.
 template <typename Depth>
-void ShadeOutsideSource(const RingRenderInfo &info, int32_t first, int32_t end, int32_t row,
+void ShadeOutsideSource(const RingRenderInfo &info, OfxAlphaState alpha, int32_t first, int32_t end, int32_t row,
                         typename Depth::Channel *destination, RowWrites writes) noexcept {
     static constexpr typename Depth::Channel black[OFX_STRETCH * 4] = {};
     for (int32_t column = first; column < end;) {
         const auto left = static_cast<uint32_t>(end - column);
         const uint32_t count = left < OFX_STRETCH ? left : OFX_STRETCH;
-        Depth::Shade(info, column, row, count, black, destination + static_cast<std::ptrdiff_t>(column) * 4, writes);
+        ShadeConverted<Depth>(info, alpha, column, row, count, black,
+                              destination + static_cast<std::ptrdiff_t>(column) * 4, writes);
         column += static_cast<int32_t>(count);
     }
 }
@@ -118,14 +166,15 @@ void ShadeRowsAs(const OfxShadeJob &job, int32_t first_row, int32_t end_row) noe
         const SourceSpan span = SourceColumns(job, y, width);
         const int32_t inside_first = span.first < span.end ? span.first : width;
         const int32_t inside_end = span.first < span.end ? span.end : width;
-        ShadeOutsideSource<Depth>(info, 0, inside_first, row, destination, writes);
+        ShadeOutsideSource<Depth>(info, job.source_alpha, 0, inside_first, row, destination, writes);
         if (inside_first < inside_end) {
             const auto *source = reinterpret_cast<const Channel *>(
                 PixelAddress(job.source, job.window.x1 + inside_first, y, pixel_bytes));
-            Depth::Shade(info, inside_first, row, static_cast<uint32_t>(inside_end - inside_first), source,
-                         destination + static_cast<std::ptrdiff_t>(inside_first) * 4, writes);
+            ShadeConverted<Depth>(info, job.source_alpha, inside_first, row,
+                                  static_cast<uint32_t>(inside_end - inside_first), source,
+                                  destination + static_cast<std::ptrdiff_t>(inside_first) * 4, writes);
         }
-        ShadeOutsideSource<Depth>(info, inside_end, width, row, destination, writes);
+        ShadeOutsideSource<Depth>(info, job.source_alpha, inside_end, width, row, destination, writes);
     }
 }
 
