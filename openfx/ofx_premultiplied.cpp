@@ -1,6 +1,5 @@
 #include "openfx/ofx_premultiplied.h"
 
-#include <array>
 #include <cstring>
 
 // SSE2 is part of every x86-64 processor; each lane is one IEEE operation,
@@ -9,34 +8,68 @@
 
 namespace {
 
-// ceil(2^32 / a) for each 8-bit alpha a, 0 for a = 0: for every numerator
-// n below 2^16, (n * r) >> 32 is n / a exactly, since the error of r adds
-// less than 2^-16 to a quotient whose fraction is at most 1 - 1/255.
-constexpr std::array<uint64_t, 256> RECIPROCALS_8 = [] {
-    std::array<uint64_t, 256> table{};
-    for (uint64_t a = 1; a < 256; ++a) {
-        table[a] = ((uint64_t{1} << 32) + a - 1) / a;
-    }
-    return table;
-}();
+// Four 8-bit pixels widened to 32-bit lanes, one pixel a register.
+struct Wide8 {
+    __m128i pixel[4];
+};
 
-constexpr uint32_t StraightChannel8(uint32_t c, uint32_t a) noexcept {
-    const uint64_t quotient = ((c * 255u + a / 2u) * RECIPROCALS_8[a]) >> 32;
-    return quotient < 255u ? static_cast<uint32_t>(quotient) : 255u;
+Wide8 Widen8(__m128i bytes) noexcept {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+    const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+    return {{_mm_unpacklo_epi16(low, zero), _mm_unpackhi_epi16(low, zero), _mm_unpacklo_epi16(high, zero),
+             _mm_unpackhi_epi16(high, zero)}};
 }
 
-static_assert(StraightChannel8(100, 128) == 199 && StraightChannel8(200, 100) == 255 &&
-              StraightChannel8(7, 0) == 0 && StraightChannel8(1, 1) == 255 && StraightChannel8(254, 255) == 254);
+// (c * 255 + a / 2) / a in single precision, truncated: exact, since for
+// numerators below 2^16 and divisors up to 255 the rounded quotient never
+// reaches the next integer. Alpha is divided by 1. A zero alpha gives the
+// conversion's out-of-range value, which the saturating packs make 0, as
+// they hold a quotient above 255 at 255.
+__m128i StraightLanes8(__m128i pixel) noexcept {
+    const __m128i alpha_lane = _mm_set_epi32(-1, 0, 0, 0);
+    const __m128i alpha = _mm_shuffle_epi32(pixel, _MM_SHUFFLE(3, 3, 3, 3));
+    __m128i numerator = _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(pixel, 8), pixel), _mm_srli_epi32(alpha, 1));
+    numerator = _mm_or_si128(_mm_andnot_si128(alpha_lane, numerator), _mm_and_si128(alpha_lane, alpha));
+    const __m128i divisor = _mm_or_si128(_mm_andnot_si128(alpha_lane, alpha), _mm_and_si128(alpha_lane, _mm_set1_epi32(1)));
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(numerator), _mm_cvtepi32_ps(divisor)));
+}
+
+uint32_t StraightChannel8(uint32_t c, uint32_t a) noexcept {
+    if (a == 0) {
+        return 0;
+    }
+    const uint32_t quotient = (c * 255u + a / 2u) / a;
+    return quotient < 255u ? quotient : 255u;
+}
+
+// (c * a + 127) / 255 for eight 16-bit lanes: x / 255 is (x + 1 + (x >> 8)) >> 8
+// for every x up to 255 * 255 + 127. Alpha lanes are kept.
+__m128i PremultipliedLanes8(__m128i lanes) noexcept {
+    const __m128i alpha_lanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+    const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+    const __m128i x = _mm_add_epi16(_mm_mullo_epi16(lanes, alpha), _mm_set1_epi16(127));
+    const __m128i quotient = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+    return _mm_or_si128(_mm_andnot_si128(alpha_lanes, quotient), _mm_and_si128(alpha_lanes, lanes));
+}
 
 }  // namespace
 
 void UnpremultiplyPixels(const uint8_t *in, uint8_t *out, size_t count) noexcept {
-    for (size_t k = 0; k < count; ++k, in += 4, out += 4) {
-        const uint32_t a = in[3];
-        const uint8_t pixel[4] = {static_cast<uint8_t>(StraightChannel8(in[0], a)),
-                                  static_cast<uint8_t>(StraightChannel8(in[1], a)),
-                                  static_cast<uint8_t>(StraightChannel8(in[2], a)), static_cast<uint8_t>(a)};
-        std::memcpy(out, pixel, 4);
+    size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const Wide8 wide = Widen8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(in + 4 * k)));
+        const __m128i low = _mm_packs_epi32(StraightLanes8(wide.pixel[0]), StraightLanes8(wide.pixel[1]));
+        const __m128i high = _mm_packs_epi32(StraightLanes8(wide.pixel[2]), StraightLanes8(wide.pixel[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 4 * k), _mm_packus_epi16(low, high));
+    }
+    for (; k < count; ++k) {
+        const uint8_t *p = in + 4 * k;
+        const uint32_t a = p[3];
+        const uint8_t pixel[4] = {static_cast<uint8_t>(StraightChannel8(p[0], a)),
+                                  static_cast<uint8_t>(StraightChannel8(p[1], a)),
+                                  static_cast<uint8_t>(StraightChannel8(p[2], a)), static_cast<uint8_t>(a)};
+        std::memcpy(out + 4 * k, pixel, 4);
     }
 }
 
@@ -77,12 +110,21 @@ void UnpremultiplyPixels(const float *in, float *out, size_t count) noexcept {
 }
 
 void PremultiplyPixels(const uint8_t *in, uint8_t *out, size_t count) noexcept {
-    for (size_t k = 0; k < count; ++k, in += 4, out += 4) {
-        const uint32_t a = in[3];
-        const uint8_t pixel[4] = {static_cast<uint8_t>((in[0] * a + 127u) / 255u),
-                                  static_cast<uint8_t>((in[1] * a + 127u) / 255u),
-                                  static_cast<uint8_t>((in[2] * a + 127u) / 255u), static_cast<uint8_t>(a)};
-        std::memcpy(out, pixel, 4);
+    const __m128i zero = _mm_setzero_si128();
+    size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + 4 * k));
+        const __m128i low = PremultipliedLanes8(_mm_unpacklo_epi8(bytes, zero));
+        const __m128i high = PremultipliedLanes8(_mm_unpackhi_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 4 * k), _mm_packus_epi16(low, high));
+    }
+    for (; k < count; ++k) {
+        const uint8_t *p = in + 4 * k;
+        const uint32_t a = p[3];
+        const uint8_t pixel[4] = {static_cast<uint8_t>((p[0] * a + 127u) / 255u),
+                                  static_cast<uint8_t>((p[1] * a + 127u) / 255u),
+                                  static_cast<uint8_t>((p[2] * a + 127u) / 255u), static_cast<uint8_t>(a)};
+        std::memcpy(out + 4 * k, pixel, 4);
     }
 }
 
@@ -106,16 +148,23 @@ void PremultiplyPixels(const float *in, float *out, size_t count) noexcept {
     }
 }
 
-// Each test folds the pixels' words together and looks at the alpha's bits
-// once, which the compiler can do many pixels a turn.
+// Each test folds the pixels' alphas together a register at a time and
+// looks at the result once.
 bool AllOpaquePixels(const uint8_t *pixels, size_t count) noexcept {
-    uint32_t all = ~0u;
-    for (size_t k = 0; k < count; ++k) {
-        uint32_t word;
-        std::memcpy(&word, pixels + 4 * k, 4);
-        all &= word;
+    __m128i all = _mm_set1_epi32(-1);
+    size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        all = _mm_and_si128(all, _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + 4 * k)));
     }
-    return (all >> 24) == 0xFFu;  // little-endian: alpha is the top byte
+    uint32_t words[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(words), all);
+    uint32_t word = words[0] & words[1] & words[2] & words[3];
+    for (; k < count; ++k) {
+        uint32_t pixel;
+        std::memcpy(&pixel, pixels + 4 * k, 4);
+        word &= pixel;
+    }
+    return (word >> 24) == 0xFFu;  // little-endian: alpha is the top byte
 }
 
 bool AllOpaquePixels(const uint16_t *pixels, size_t count) noexcept {
@@ -129,11 +178,26 @@ bool AllOpaquePixels(const uint16_t *pixels, size_t count) noexcept {
 }
 
 bool AllOpaquePixels(const float *pixels, size_t count) noexcept {
-    uint32_t differs = 0;
-    for (size_t k = 0; k < count; ++k) {
+    // Bit patterns, so that only 1.0f itself counts.
+    const __m128i one = _mm_set1_epi32(0x3F800000);
+    __m128i differs = _mm_setzero_si128();
+    size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + 4 * k));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + 4 * k + 4));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + 4 * k + 8));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + 4 * k + 12));
+        const __m128i ab = _mm_unpackhi_epi32(a, b);  // a2 b2 a3 b3
+        const __m128i cd = _mm_unpackhi_epi32(c, d);
+        differs = _mm_or_si128(differs, _mm_xor_si128(_mm_unpackhi_epi64(ab, cd), one));
+    }
+    uint32_t lanes[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(lanes), differs);
+    uint32_t any = lanes[0] | lanes[1] | lanes[2] | lanes[3];
+    for (; k < count; ++k) {
         uint32_t bits;
         std::memcpy(&bits, pixels + 4 * k + 3, 4);
-        differs |= bits ^ 0x3F800000u;  // 1.0f
+        any |= bits ^ 0x3F800000u;
     }
-    return differs == 0;
+    return any == 0;
 }

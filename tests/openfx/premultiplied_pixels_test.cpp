@@ -22,9 +22,13 @@ TEST(OfxPremultipliedPixels, EveryEightBitPixelBothWays) {
                                          static_cast<uint8_t>(c * 7), static_cast<uint8_t>(a)});
         }
     }
+    // Whole registers and the pixels left over after them.
+    const std::size_t n = pixels.size() / 4, split = n - 3;
     std::vector<uint8_t> straight(pixels.size()), back(pixels.size());
-    UnpremultiplyPixels(pixels.data(), straight.data(), pixels.size() / 4);
-    PremultiplyPixels(pixels.data(), back.data(), pixels.size() / 4);
+    UnpremultiplyPixels(pixels.data(), straight.data(), split);
+    UnpremultiplyPixels(pixels.data() + 4 * split, straight.data() + 4 * split, n - split);
+    PremultiplyPixels(pixels.data(), back.data(), split);
+    PremultiplyPixels(pixels.data() + 4 * split, back.data() + 4 * split, n - split);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         const uint32_t a = pixels[i | 3];
         const bool alpha = (i & 3) == 3;
@@ -32,8 +36,11 @@ TEST(OfxPremultipliedPixels, EveryEightBitPixelBothWays) {
         ASSERT_EQ(back[i], alpha ? a : Premultiplied(pixels[i], a, 255)) << "channel " << pixels[i] << " alpha " << a;
     }
     EXPECT_FALSE(AllOpaquePixels(pixels.data(), pixels.size() / 4));
-    EXPECT_TRUE(AllOpaquePixels(pixels.data() + 255 * 256 * 4, 256));
-    EXPECT_FALSE(AllOpaquePixels(pixels.data() + 255 * 256 * 4 - 4, 2));
+    for (std::size_t count = 1; count <= 9; ++count) {
+        EXPECT_TRUE(AllOpaquePixels(pixels.data() + 255 * 256 * 4, count));
+        EXPECT_FALSE(AllOpaquePixels(pixels.data() + 255 * 256 * 4 - 4, count + 1));
+        EXPECT_FALSE(AllOpaquePixels(pixels.data() + 255 * 256 * 4 - 4 * count, count + 3));
+    }
 }
 
 TEST(OfxPremultipliedPixels, SixteenBitPixelsBothWays) {
@@ -80,10 +87,17 @@ TEST(OfxPremultipliedPixels, FloatsWithHostileValues) {
             ASSERT_TRUE(std::isfinite(straight[i])) << pixels[i] << " over " << a;
         }
     }
-    const float opaque[] = {NAN, -3.0f, INFINITY, 1.0f, 0, 0, 0, 1.0f};
-    EXPECT_TRUE(AllOpaquePixels(opaque, 2));
-    const float nearly[] = {0, 0, 0, 1.0f, 0, 0, 0, 0.99999994f};
-    EXPECT_FALSE(AllOpaquePixels(nearly, 2));
+    // Opaque runs of every length, with one alpha a step below 1 anywhere in them.
+    std::vector<float> opaque;
+    for (int k = 0; k < 11; ++k) opaque.insert(opaque.end(), {NAN, -3.0f, INFINITY, 1.0f});
+    for (std::size_t count = 1; count <= 11; ++count) {
+        EXPECT_TRUE(AllOpaquePixels(opaque.data(), count));
+        for (std::size_t k = 0; k < count; ++k) {
+            std::vector<float> nearly = opaque;
+            nearly[4 * k + 3] = 0.99999994f;
+            EXPECT_FALSE(AllOpaquePixels(nearly.data(), count)) << count << " " << k;
+        }
+    }
 }
 
 }  // namespace
