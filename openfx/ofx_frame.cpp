@@ -13,6 +13,10 @@ namespace {
 // Pixels moved through the stack at a time, where they stay in cache.
 constexpr uint32_t OFX_STRETCH = 256;
 
+// Pixels of full alpha shaded in one call at most: 16 KB of source.
+template <typename Channel>
+constexpr uint32_t OFX_RUN_PIXELS = (16u << 10) / (4 * sizeof(Channel));
+
 // Below this many pixels a band costs more to start than it saves.
 constexpr int64_t OFX_PIXELS_PER_BAND = 1 << 16;
 
@@ -99,38 +103,58 @@ bool StaysOpaque(int32_t blend_mode, bool opaque_source) noexcept {
 
 // count pixels shaded as Depth::Shade shades them, from the source's
 // premultiplication to the output's: a premultiplied source made straight
-// first, the result of a premultiplied or opaque source premultiplied. A
-// stretch of full alphas needs neither, so it costs what a straight one does.
+// first, the result of a premultiplied or opaque source premultiplied.
+// Pixels of full alpha need neither, so where a mode keeps them opaque a
+// run of them is shaded as it stands in one call and costs what it costs
+// from a straight source.
 template <typename Depth>
 void ShadeConverted(const RingRenderInfo &info, OfxAlphaState alpha, int32_t x, int32_t y, uint32_t count,
                     const typename Depth::Channel *in, typename Depth::Channel *out, RowWrites writes) noexcept {
     using Channel = typename Depth::Channel;
+    const int32_t mode = info.blend_mode;
     // An unknown mode writes nothing, which leaves nothing to convert.
-    if (alpha == OfxAlphaState::STRAIGHT || info.blend_mode < BLEND_NONE ||
-        info.blend_mode > BLEND_STENCIL_MULTIPLY_ALPHA) {
+    if (alpha == OfxAlphaState::STRAIGHT || mode < BLEND_NONE || mode > BLEND_STENCIL_MULTIPLY_ALPHA ||
+        (alpha == OfxAlphaState::OPAQUE && StaysOpaque(mode, false))) {
         Depth::Shade(info, x, y, count, in, out, writes);
         return;
     }
+    const auto advance = [&](uint32_t pixels) {
+        x += static_cast<int32_t>(pixels);
+        in += static_cast<size_t>(pixels) * 4;
+        out += static_cast<size_t>(pixels) * 4;
+        count -= pixels;
+    };
     Channel straight[OFX_STRETCH * 4];
     Channel shaded[OFX_STRETCH * 4];
     while (count != 0) {
+        // A run no longer than stays in the first-level cache between the
+        // check and the shading.
+        uint32_t run = 0;
+        if (StaysOpaque(mode, true)) {
+            const uint32_t most = count < OFX_RUN_PIXELS<Channel> ? count : OFX_RUN_PIXELS<Channel>;
+            for (uint32_t n = most < OFX_STRETCH ? most : OFX_STRETCH; n != 0 && AllOpaquePixels(in + run * 4, n);
+                 n = most - run < OFX_STRETCH ? most - run : OFX_STRETCH) {
+                run += n;
+            }
+        }
+        if (run != 0) {
+            Depth::Shade(info, x, y, run, in, out, writes);
+            advance(run);
+            continue;
+        }
         const uint32_t stretch = count < OFX_STRETCH ? count : OFX_STRETCH;
-        const bool opaque = AllOpaquePixels(in, stretch);
         const Channel *from = in;
-        if (alpha == OfxAlphaState::PREMULTIPLIED && !opaque) {
+        if (alpha == OfxAlphaState::PREMULTIPLIED && !AllOpaquePixels(in, stretch)) {
             UnpremultiplyPixels(in, straight, stretch);
             from = straight;
         }
-        if (StaysOpaque(info.blend_mode, opaque)) {
+        if (StaysOpaque(mode, false)) {
             Depth::Shade(info, x, y, stretch, from, out, writes);
         } else {
             Depth::Shade(info, x, y, stretch, from, shaded, RowWrites::CACHED);
             PremultiplyPixels(shaded, out, stretch);
         }
-        x += static_cast<int32_t>(stretch);
-        in += static_cast<size_t>(stretch) * 4;
-        out += static_cast<size_t>(stretch) * 4;
-        count -= stretch;
+        advance(stretch);
     }
 }
 

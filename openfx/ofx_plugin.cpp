@@ -129,8 +129,8 @@ OfxStatus DestroyInstance(OfxImageEffectHandle effect) noexcept {
     return kOfxStatOK;
 }
 
-// The premultiplication an image or clip declares: straight where it
-// declares none, as the pixels were taken before hosts were read for it.
+// The premultiplication an image or clip declares; where it declares none,
+// straight, which is how the bundle took every image before it read this.
 OfxAlphaState AlphaStateOf(OfxPropertySetHandle props) noexcept {
     char *state = nullptr;
     if (props == nullptr ||
@@ -144,7 +144,7 @@ OfxAlphaState AlphaStateOf(OfxPropertySetHandle props) noexcept {
 }
 
 // The output is premultiplied for a premultiplied or opaque source, straight
-// for a straight one: no blend mode keeps an opaque source opaque everywhere
+// for a straight one: an opaque source does not stay opaque in every mode
 // (none and stencil multiply + alpha make alpha below 1).
 OfxStatus ClipPreferences(OfxImageEffectHandle effect, OfxPropertySetHandle out_args) noexcept {
     OfxInstance *instance = InstanceOf(effect);

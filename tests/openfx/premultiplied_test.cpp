@@ -163,30 +163,36 @@ TEST(OfxPremultiplied, FramesArePremultipliedStraightFramesOfTheStraightPicture)
     EXPECT_TRUE(rig.host.Breaches().empty()) << rig.host.Breaches()[0];
 }
 
-// Mode none over any picture leaves no colour where its alpha is 0: a
-// premultiplying host would add that colour to whatever lies below.
+// Mode none over any picture, or with no source image at all, leaves no
+// colour where its alpha is 0: a premultiplying host would add that colour
+// to whatever lies below.
 TEST(OfxPremultiplied, NoColourWhereTheAlphaIsZero) {
     Rig rig;
     ApplySetting(rig.host, *rig.premultiplied, kRing, 0);
     const OfxRectI bounds{0, 0, kWidth, kHeight};
     HostImage source = HostImage::Make(kOfxBitDepthFloat, bounds, 0, false);
     FillImage(source, RampPicture(kWidth, kHeight), kWidth);
-    const HostImage output = rig.Render(*rig.premultiplied, source, 1.0, {bounds});
-    std::size_t transparent = 0;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            float v[4];
-            std::memcpy(v, output.Pixel(x, y), 16);
-            EXPECT_LE(v[0], v[3]);
-            EXPECT_LE(v[1], v[3]);
-            EXPECT_LE(v[2], v[3]);
-            if (v[3] == 0.0f) {
-                ++transparent;
-                EXPECT_EQ(v[0] + v[1] + v[2], 0.0f) << x << "," << y;
+    for (const bool with_source : {true, false}) {
+        HostImage output = HostImage::Make(kOfxBitDepthFloat, bounds, 0, false, 0xA5);
+        EXPECT_EQ(rig.host.Render(*rig.premultiplied, {0.0, 1.0, 1.0, bounds}, with_source ? &source : nullptr, &output),
+                  kOfxStatOK);
+        std::size_t transparent = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                float v[4];
+                std::memcpy(v, output.Pixel(x, y), 16);
+                EXPECT_LE(v[0], v[3]);
+                EXPECT_LE(v[1], v[3]);
+                EXPECT_LE(v[2], v[3]);
+                if (v[3] == 0.0f) {
+                    ++transparent;
+                    EXPECT_EQ(v[0] + v[1] + v[2], 0.0f) << x << "," << y;
+                }
             }
         }
+        EXPECT_GT(transparent, 0u);
     }
-    EXPECT_GT(transparent, 0u);
+    EXPECT_TRUE(rig.host.Breaches().empty()) << rig.host.Breaches()[0];
 }
 
 // Colours above alpha, negative, infinite and NaN values, alphas out of
