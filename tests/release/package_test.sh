@@ -27,7 +27,10 @@ fail() {
   echo "package test: $*" >&2
   exit 1
 }
-[ "$(id -u)" -eq 0 ] || fail "installing the package needs root"
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || fail "installing the package needs root"
+  exec sudo bash "$0" "$deb" "$unpacked" "$ofx_dump" "$ofx_reference"
+fi
 
 if [ -z "${TIDALHALO_PACKAGE_LAYERS:-}" ] && unshare -m true 2>/dev/null; then
   layers=$(mktemp -d)
@@ -37,13 +40,21 @@ if [ -z "${TIDALHALO_PACKAGE_LAYERS:-}" ] && unshare -m true 2>/dev/null; then
   exit "$status"
 fi
 if [ -n "${TIDALHALO_PACKAGE_LAYERS:-}" ]; then
+  # All three or none: dpkg's records in /var must go with the files in /usr.
+  overlaid=()
   for dir in usr etc var; do
     mkdir -p "$TIDALHALO_PACKAGE_LAYERS/$dir/upper" "$TIDALHALO_PACKAGE_LAYERS/$dir/work"
     mount -t overlay overlay \
-      -o "lowerdir=/$dir,upperdir=$TIDALHALO_PACKAGE_LAYERS/$dir/upper,workdir=$TIDALHALO_PACKAGE_LAYERS/$dir/work" "/$dir" ||
-      fail "cannot overlay /$dir in the test's own mount namespace"
+      -o "lowerdir=/$dir,upperdir=$TIDALHALO_PACKAGE_LAYERS/$dir/upper,workdir=$TIDALHALO_PACKAGE_LAYERS/$dir/work" \
+      "/$dir" 2>/dev/null || break
+    overlaid+=("/$dir")
   done
-  echo "package test: in a mount namespace of its own, /usr, /etc and /var overlaid"
+  if ((${#overlaid[@]} == 3)); then
+    echo "package test: in a mount namespace of its own, /usr, /etc and /var overlaid"
+  else
+    for dir in "${overlaid[@]}"; do umount "$dir"; done
+    echo "package test: cannot overlay /usr, /etc and /var here; installing on the machine itself"
+  fi
 fi
 
 work=$(mktemp -d)
