@@ -96,7 +96,11 @@ uninstall_all() {
       dir) rmdir "$path" 2>/dev/null || true ;;
       override)
         if command -v flatpak >/dev/null; then
-          flatpak override --user --unset-env=FREI0R_PATH "$path" && say "removed the Flatpak override of FREI0R_PATH for $path"
+          if flatpak override --user --unset-env=FREI0R_PATH "$path"; then
+            say "removed the Flatpak override of FREI0R_PATH for $path"
+          else
+            say "left the Flatpak override of FREI0R_PATH for $path: see flatpak override --user --show $path"
+          fi
         else
           say "left the Flatpak override of FREI0R_PATH for $path: flatpak is not on the PATH"
         fi ;;
