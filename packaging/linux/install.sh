@@ -35,6 +35,7 @@ FREI0R_PATH is overridden for it: the command is printed, and run with --yes.
                   OFX_PLUGIN_PATH lists)
   --yes           run the Flatpak overrides instead of printing them
   --uninstall     remove what install.sh installed, as its record lists it
+
 AppImages and Snaps are read-only and cannot be added to: use the Flatpak, the
 Shotcut tarball, or your distribution's packages.
 USAGE
