@@ -100,7 +100,7 @@ for pair in "${expected[@]}"; do
   grep -qxF "install.sh: installed ${pair#*|}" out.txt || fail "install.sh did not say it installed ${pair#*|}"
 done
 [ "$(readlink "$home/.local/bin/tidalhalo")" = "$home/.local/lib/tidalhalo/tidalhalo" ] ||
-  fail "~/.local/bin/tidalhalo is not a link to the installed tool"
+  fail "$home/.local/bin/tidalhalo is not a link to the installed tool"
 lines=$(grep -c '^install.sh: installed ' out.txt)
 ((lines == ${#expected[@]} + 1)) || fail "install.sh said it installed $lines files, not ${#expected[@]} and the link"
 grep -q "the shotcut Snap cannot load the filter" out.txt || fail "no word about the Shotcut Snap"
