@@ -20,6 +20,7 @@ packages=(
   libmpfr-dev
   libegl-mesa0 libgl1-mesa-dri libegl-dev libgl-dev libopengl-dev
   emscripten chromium
+  dpkg-dev lintian man-db
 )
 # The page's browser tests run with node and npm; a node that comes with its
 # own npm needs no Debian npm.
