@@ -130,6 +130,8 @@ check "Kdenlive lists the effect with its description, nothing in the home folde
   bash "$here/../frei0r/kdenlive_test.sh" - - /usr/bin/tidalhalo
 check "Shotcut lists the filter with its panel, nothing in the home folder" \
   bash "$here/../frei0r/shotcut_test.sh" - - /usr/bin/tidalhalo
+check "Pitivi shows the effect with its panel, nothing in the home folder" \
+  bash "$here/../frei0r/pitivi_test.sh" - - "$work/pitivi.png"
 
 MANPAGER=cat MANWIDTH=80 man tidalhalo >man.txt 2>man-errors.txt || true
 check "man tidalhalo opens" grep -q 'tidalhalo render' man.txt
