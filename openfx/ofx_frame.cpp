@@ -152,7 +152,7 @@ void ShadeConverted(const RingRenderInfo &info, OfxAlphaState alpha, int32_t x, 
             Depth::Shade(info, x, y, stretch, from, out, writes);
         } else {
             Depth::Shade(info, x, y, stretch, from, shaded, RowWrites::CACHED);
-            PremultiplyPixels(shaded, out, stretch);
+            PremultiplyPixels(shaded, out, stretch, writes == RowWrites::STREAMED);
         }
         advance(stretch);
     }

@@ -35,6 +35,9 @@ __m128i StraightLanes8(__m128i pixel) noexcept {
     return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(numerator), _mm_cvtepi32_ps(divisor)));
 }
 
+// Streaming stores need 16-byte alignment.
+bool Aligned(const void *to) noexcept { return (reinterpret_cast<uintptr_t>(to) & 15u) == 0; }
+
 uint32_t StraightChannel8(uint32_t c, uint32_t a) noexcept {
     if (a == 0) {
         return 0;
@@ -109,14 +112,23 @@ void UnpremultiplyPixels(const float *in, float *out, size_t count) noexcept {
     }
 }
 
-void PremultiplyPixels(const uint8_t *in, uint8_t *out, size_t count) noexcept {
+void PremultiplyPixels(const uint8_t *in, uint8_t *out, size_t count, bool stream) noexcept {
     const __m128i zero = _mm_setzero_si128();
+    stream = stream && Aligned(out);
     size_t k = 0;
     for (; k + 4 <= count; k += 4) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + 4 * k));
         const __m128i low = PremultipliedLanes8(_mm_unpacklo_epi8(bytes, zero));
         const __m128i high = PremultipliedLanes8(_mm_unpackhi_epi8(bytes, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 4 * k), _mm_packus_epi16(low, high));
+        auto *to = reinterpret_cast<__m128i *>(out + 4 * k);
+        if (stream) {
+            _mm_stream_si128(to, _mm_packus_epi16(low, high));
+        } else {
+            _mm_storeu_si128(to, _mm_packus_epi16(low, high));
+        }
+    }
+    if (stream) {
+        _mm_sfence();
     }
     for (; k < count; ++k) {
         const uint8_t *p = in + 4 * k;
@@ -128,7 +140,7 @@ void PremultiplyPixels(const uint8_t *in, uint8_t *out, size_t count) noexcept {
     }
 }
 
-void PremultiplyPixels(const uint16_t *in, uint16_t *out, size_t count) noexcept {
+void PremultiplyPixels(const uint16_t *in, uint16_t *out, size_t count, bool) noexcept {
     for (size_t k = 0; k < count; ++k, in += 4, out += 4) {
         const uint32_t a = in[3];
         const uint16_t pixel[4] = {static_cast<uint16_t>((in[0] * a + 32767u) / 65535u),
@@ -138,13 +150,22 @@ void PremultiplyPixels(const uint16_t *in, uint16_t *out, size_t count) noexcept
     }
 }
 
-void PremultiplyPixels(const float *in, float *out, size_t count) noexcept {
+void PremultiplyPixels(const float *in, float *out, size_t count, bool stream) noexcept {
     const __m128 alpha_lane = _mm_castsi128_ps(_mm_set_epi32(-1, 0, 0, 0));
+    stream = stream && Aligned(out);
     for (size_t k = 0; k < count; ++k, in += 4, out += 4) {
         const __m128 pixel = _mm_loadu_ps(in);
         const __m128 alpha = _mm_shuffle_ps(pixel, pixel, _MM_SHUFFLE(3, 3, 3, 3));
         const __m128 product = _mm_mul_ps(pixel, alpha);
-        _mm_storeu_ps(out, _mm_or_ps(_mm_andnot_ps(alpha_lane, product), _mm_and_ps(alpha_lane, alpha)));
+        const __m128 result = _mm_or_ps(_mm_andnot_ps(alpha_lane, product), _mm_and_ps(alpha_lane, alpha));
+        if (stream) {
+            _mm_stream_ps(out, result);
+        } else {
+            _mm_storeu_ps(out, result);
+        }
+    }
+    if (stream) {
+        _mm_sfence();
     }
 }
 

@@ -30,10 +30,12 @@ void UnpremultiplyPixels(const uint16_t *in, uint16_t *out, size_t count) noexce
 void UnpremultiplyPixels(const float *in, float *out, size_t count) noexcept;
 
 // count RGBA pixels from straight to premultiplied; in and out may be the
-// same pixels.
-void PremultiplyPixels(const uint8_t *in, uint8_t *out, size_t count) noexcept;
-void PremultiplyPixels(const uint16_t *in, uint16_t *out, size_t count) noexcept;
-void PremultiplyPixels(const float *in, float *out, size_t count) noexcept;
+// same pixels. With stream, 8-bit and float pixels are written straight to
+// memory where out allows, for frames far larger than any cache, every
+// store done when the call returns; 16-bit ones always through the cache.
+void PremultiplyPixels(const uint8_t *in, uint8_t *out, size_t count, bool stream = false) noexcept;
+void PremultiplyPixels(const uint16_t *in, uint16_t *out, size_t count, bool stream = false) noexcept;
+void PremultiplyPixels(const float *in, float *out, size_t count, bool stream = false) noexcept;
 
 // Whether every one of count RGBA pixels has full alpha (255, 65535 or
 // exactly 1.0), where both conversions give the pixel back unchanged.
