@@ -57,6 +57,22 @@ struct Depth {
 
 const Depth BENCH_DEPTHS[] = {{"8", PixelDepth::Eight, kOfxBitDepthByte}, {"32", PixelDepth::Float, kOfxBitDepthFloat}};
 
+// The source as a host hands it: the frame with its alpha sweep as straight
+// colours (the frames without a suffix), the same colours premultiplied, and
+// the frame at full alpha declared premultiplied, which must cost what it
+// costs declared straight.
+struct Source {
+    const char *suffix;
+    const char *premultiplication;
+    bool premultiply;
+    bool opaque;
+};
+
+constexpr Source BENCH_SOURCES[] = {{"", kOfxImageUnPreMultiplied, false, false},
+                                    {"/premultiplied", kOfxImagePreMultiplied, true, false},
+                                    {"/opaque-straight", kOfxImageUnPreMultiplied, false, true},
+                                    {"/opaque", kOfxImagePreMultiplied, false, true}};
+
 void Count(benchmark::State &state) {
     state.counters["Mpixel"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * BENCH_WIDTH * BENCH_HEIGHT / 1e6, benchmark::Counter::kIsRate);
@@ -83,8 +99,8 @@ void ModuleFrames(benchmark::State &state, const Depth &depth, const Features &f
 }
 
 // The module's source frame, its top row the image's top row, channels in
-// OpenFX's order.
-HostImage SourceFrame(const Depth &depth) {
+// OpenFX's order; premultiplied, or at full alpha, as the source asks.
+HostImage SourceFrame(const Depth &depth, const Source &kind = BENCH_SOURCES[0]) {
     const Image frame = tidalhalo::bench::MakeSourceFrame(depth.depth, BENCH_WIDTH, BENCH_HEIGHT);
     HostImage image = HostImage::Make(depth.ofx_depth, OfxRectI{0, 0, BENCH_WIDTH, BENCH_HEIGHT}, 0, false);
     for (int32_t row = 0; row < BENCH_HEIGHT; ++row) {
@@ -92,11 +108,17 @@ HostImage SourceFrame(const Depth &depth) {
             unsigned char *pixel = image.Pixel(x, BENCH_HEIGHT - 1 - row);
             if (depth.depth == PixelDepth::Eight) {
                 const PF_Pixel p = *frame.PixelAt<PF_Pixel>(x, row);
-                const unsigned char rgba[4] = {p.red, p.green, p.blue, p.alpha};
+                const unsigned a = kind.opaque ? 255u : p.alpha;
+                const auto times = [&](unsigned c) { return kind.premultiply ? (c * a + 127u) / 255u : c; };
+                const unsigned char rgba[4] = {static_cast<unsigned char>(times(p.red)),
+                                               static_cast<unsigned char>(times(p.green)),
+                                               static_cast<unsigned char>(times(p.blue)), static_cast<unsigned char>(a)};
                 std::memcpy(pixel, rgba, 4);
             } else {
                 const PF_PixelFloat p = *frame.PixelAt<PF_PixelFloat>(x, row);
-                const float rgba[4] = {p.red, p.green, p.blue, p.alpha};
+                const float a = kind.opaque ? 1.0f : p.alpha;
+                const float k = kind.premultiply ? a : 1.0f;
+                const float rgba[4] = {p.red * k, p.green * k, p.blue * k, a};
                 std::memcpy(pixel, rgba, 16);
             }
         }
@@ -105,7 +127,7 @@ HostImage SourceFrame(const Depth &depth) {
 }
 
 void OfxFrames(benchmark::State &state, const std::string &plugin, const Depth &depth, const Features &features,
-               unsigned threads) {
+               const Source &kind, unsigned threads) {
     HostOptions options;
     options.cpus = threads;
     TestHost host(plugin, options, tidalhalo::ofxtest::Strictness::Off);
@@ -113,11 +135,12 @@ void OfxFrames(benchmark::State &state, const std::string &plugin, const Depth &
     host.Describe();
     host.DescribeInContext();
     const OfxRectI bounds{0, 0, BENCH_WIDTH, BENCH_HEIGHT};
-    tidalhalo::ofxtest::Effect *instance = host.CreateInstance(OfxRectD{0, 0, BENCH_WIDTH, BENCH_HEIGHT});
+    tidalhalo::ofxtest::Effect *instance =
+        host.CreateInstance(OfxRectD{0, 0, BENCH_WIDTH, BENCH_HEIGHT}, 1.0, kind.premultiplication);
     const RingSetting ring{BENCH_WIDTH / 2.0, BENCH_HEIGHT / 2.0, BENCH_RADIUS, BENCH_FEATHER, BENCH_EXPAND, 100.0,
                            features.scatter, {1, 1, 1}, {0, 127.0 / 255.0, 1}, features.smooth};
     tidalhalo::ofxtest::ApplySetting(host, *instance, ring, BLEND_NORMAL - BLEND_NONE);
-    HostImage source = SourceFrame(depth);
+    HostImage source = SourceFrame(depth, kind);
     HostImage destination = HostImage::Make(depth.ofx_depth, bounds, 0, false);
     for (auto _ : state) {
         if (host.Render(*instance, {0.0, 1.0, 1.0, bounds}, &source, &destination) != kOfxStatOK) {
@@ -220,18 +243,22 @@ void PrintOfxSummary(const std::map<std::string, double> &times, bool baseline) 
         }
     }
     for (const auto &[name, time] : times) {
-        const double module = name.starts_with("ofx/") ? find("module/" + name.substr(4)) : 0.0;
-        const double before = find(BENCH_BASELINE_PREFIX + name);
-        if (module != 0.0) {
-            std::snprintf(line, sizeof line, "%-36s %8.2f ms  module %8.2f ms  %6.3f", name.c_str(), time, module,
-                          time / module);
-            std::cout << line;
-            if (before != 0.0) {
-                std::snprintf(line, sizeof line, "  baseline %8.2f ms  %6.3f", before, time / before);
-                std::cout << line;
-            }
-            std::cout << "\n";
+        if (!name.starts_with("ofx/")) {
+            continue;
         }
+        const double module = find("module/" + name.substr(4));
+        const double before = find(BENCH_BASELINE_PREFIX + name);
+        std::snprintf(line, sizeof line, "%-50s %8.2f ms", name.c_str(), time);
+        std::cout << line;
+        if (module != 0.0) {
+            std::snprintf(line, sizeof line, "  module %8.2f ms  %6.3f", module, time / module);
+            std::cout << line;
+        }
+        if (before != 0.0) {
+            std::snprintf(line, sizeof line, "  baseline %8.2f ms  %6.3f", before, time / before);
+            std::cout << line;
+        }
+        std::cout << "\n";
     }
 }
 
@@ -268,13 +295,21 @@ int main(int argc, char **argv) {
                 const std::string suffix = std::string(depth.name) + "/normal/" + features.name + thread_suffix;
                 Register("module/" + suffix,
                          [=](benchmark::State &state) { ModuleFrames(state, depth, features, threads); });
-                Register("ofx/" + suffix, [=](benchmark::State &state) {
-                    OfxFrames(state, TIDALHALO_OFX_PLUGIN, depth, features, threads);
-                });
-                if (!baseline.empty()) {
-                    Register(BENCH_BASELINE_PREFIX + ("ofx/" + suffix), [=](benchmark::State &state) {
-                        OfxFrames(state, baseline, depth, features, threads);
+                // The sources other than the straight sweep, with smoothing alone.
+                for (const Source &kind : BENCH_SOURCES) {
+                    if (*kind.suffix != '\0' && features.scatter != 0.0) {
+                        continue;
+                    }
+                    const std::string name = std::string(depth.name) + "/normal/" + features.name + kind.suffix +
+                                             thread_suffix;
+                    Register("ofx/" + name, [=](benchmark::State &state) {
+                        OfxFrames(state, TIDALHALO_OFX_PLUGIN, depth, features, kind, threads);
                     });
+                    if (!baseline.empty()) {
+                        Register(BENCH_BASELINE_PREFIX + ("ofx/" + name), [=](benchmark::State &state) {
+                            OfxFrames(state, baseline, depth, features, kind, threads);
+                        });
+                    }
                 }
             }
         }

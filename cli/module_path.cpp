@@ -15,8 +15,12 @@ std::string DefaultModulePath() {
         return kFileName;
     }
     const std::filesystem::path here = exe.parent_path();
+    // Beside the tool (an unpacked release, ~/.local/lib/tidalhalo), one
+    // folder up (the build tree), then ../lib and ../lib/tidalhalo (the
+    // package's /usr/bin and /usr/lib/tidalhalo).
+    const std::filesystem::path lib = here.parent_path() / "lib";
     for (const std::filesystem::path &candidate :
-         {here / kFileName, here.parent_path() / kFileName, here.parent_path() / "lib" / kFileName}) {
+         {here / kFileName, here.parent_path() / kFileName, lib / kFileName, lib / "tidalhalo" / kFileName}) {
         if (std::filesystem::is_regular_file(candidate, error)) {
             return candidate.string();
         }

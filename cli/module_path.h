@@ -6,8 +6,10 @@
 namespace tidalhalo::cli {
 
 // The native module beside the tool: looked for next to the executable
-// (an unpacked release), one folder up (the build tree's layout) and in
-// ../lib. Returns the first that exists, or the place next to the
+// (an unpacked release), one folder up (the build tree's layout), in ../lib
+// and in ../lib/tidalhalo (installed as /usr/bin/tidalhalo with the module
+// in /usr/lib/tidalhalo). The executable's path has its symbolic links
+// resolved, so a link to the tool finds the module beside the tool. Returns the first that exists, or the place next to the
 // executable when none does, so the error names where it was expected.
 // No path of the build is recorded in the tool, so that the same commit
 // builds to the same bytes in any folder.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "frei0r/host_string.h"
 #include "params/ring_params.h"
 
 namespace {
@@ -15,22 +16,24 @@ struct FilterParamInfo {
 };
 
 constexpr FilterParamInfo FILTER_PARAM_INFO[FILTER_NUM_PARAMS] = {
-    {"center_x", F0R_PARAM_DOUBLE, "Ring centre, horizontal, as a fraction of the frame's width"},
+    {"center_x", F0R_PARAM_DOUBLE, "Ring centre, horizontal, as a fraction of the frame's width from the left"},
     {"center_y", F0R_PARAM_DOUBLE, "Ring centre, vertical, as a fraction of the frame's height from the top"},
     {"radius", F0R_PARAM_DOUBLE, "Distance from the centre where the ring is full, as a fraction of the frame's width"},
     {"feather", F0R_PARAM_DOUBLE, "Width of the outer fall-off, as a fraction of the frame's width"},
-    {"expand", F0R_PARAM_DOUBLE, "Width of the inner rise as a share of the radius"},
-    {"opacity", F0R_PARAM_DOUBLE, "Overall strength of the ring"},
-    {"scatter", F0R_PARAM_DOUBLE, "Random roughness, x 512"},
+    {"expand", F0R_PARAM_DOUBLE, "Width of the inner rise, as a fraction of the radius"},
+    {"opacity", F0R_PARAM_DOUBLE, "Strength of the ring, from 0 (none) to 1 (full)"},
+    {"scatter", F0R_PARAM_DOUBLE, "Random roughness of the ring, from 0 (none) to 1 (the most)"},
     {"color1", F0R_PARAM_COLOR, "Colour where the ring is full"},
     {"color2", F0R_PARAM_COLOR, "Colour where the ring is weak"},
-    {"smooth", F0R_PARAM_BOOL, "Raised-cosine softening of the ramps"},
+    {"smooth", F0R_PARAM_BOOL, "Raised-cosine softening of the ring's rise and fall-off"},
     {"blend", F0R_PARAM_STRING, "none, normal, add, stencil-multiply or stencil-multiply-alpha (or 1 to 5)"},
 };
 
-// In the popup's order, so that a name's position plus one is its mode.
-constexpr const char *FILTER_BLEND_NAMES[] = {"none", "normal", "add", "stencil-multiply",
-                                              "stencil-multiply-alpha"};
+// In the popup's order, so that a name's position plus one is its mode;
+// then the tool's popup numbers, in the same order.
+constexpr const char *FILTER_BLEND_TEXTS[] = {"none", "normal", "add", "stencil-multiply", "stencil-multiply-alpha",
+                                              "1",    "2",      "3",   "4",                "5"};
+constexpr std::size_t FILTER_BLEND_MODES = 5;
 
 // A point is stored as 16.16 fixed point; its pixels stay within what that holds.
 constexpr double FILTER_POINT_LIMIT = 32767.0;
@@ -54,7 +57,7 @@ float ClampedUnit(float value, float fallback) noexcept {
 
 void SetBlendMode(FilterValues &values, int32_t mode) noexcept {
     values.blend_mode = mode;
-    const char *name = FILTER_BLEND_NAMES[mode - BLEND_NONE];
+    const char *name = FILTER_BLEND_TEXTS[mode - BLEND_NONE];
     std::strncpy(values.blend_name, name, sizeof values.blend_name - 1);
     values.blend_name[sizeof values.blend_name - 1] = '\0';
 }
@@ -66,13 +69,10 @@ int32_t BlendModeNamed(const char *text) noexcept {
     if (text == nullptr) {
         return BLEND_NORMAL;
     }
-    for (std::size_t i = 0; i < std::size(FILTER_BLEND_NAMES); ++i) {
-        if (std::strcmp(text, FILTER_BLEND_NAMES[i]) == 0) {
-            return BLEND_NONE + static_cast<int32_t>(i);
+    for (std::size_t i = 0; i < std::size(FILTER_BLEND_TEXTS); ++i) {
+        if (std::strcmp(text, FILTER_BLEND_TEXTS[i]) == 0) {
+            return BLEND_NONE + static_cast<int32_t>(i % FILTER_BLEND_MODES);
         }
-    }
-    if (text[0] >= '1' && text[0] <= '5' && text[1] == '\0') {
-        return text[0] - '1' + BLEND_NONE;
     }
     return BLEND_NORMAL;
 }
@@ -149,7 +149,7 @@ double *DoubleParam(FilterValues &values, int index) noexcept {
 
 }  // namespace
 
-void SetFilterParam(FilterValues &values, int index, const void *param) noexcept {
+void SetFilterParam(FilterValues &values, int index, const void *param, HostStringCaller caller) noexcept {
     if (param == nullptr) {
         return;
     }
@@ -166,7 +166,9 @@ void SetFilterParam(FilterValues &values, int index, const void *param) noexcept
         color_target = {ClampedUnit(color.r, fallback.r), ClampedUnit(color.g, fallback.g),
                   ClampedUnit(color.b, fallback.b)};
     } else if (index == FILTER_BLEND) {
-        SetBlendMode(values, BlendModeNamed(*static_cast<const f0r_param_string *>(param)));
+        const char *text =
+            HostString(param, values.blend_origin, caller, FILTER_BLEND_TEXTS, std::size(FILTER_BLEND_TEXTS));
+        SetBlendMode(values, BlendModeNamed(text));
     }
 }
 

@@ -11,6 +11,7 @@ extern "C" {
 #include <frei0r.h>
 }
 
+#include "frei0r/host_string.h"
 #include "render/ring_render_info.h"
 
 enum FilterParamIndex : int {
@@ -42,6 +43,7 @@ struct FilterValues {
     double smooth;  // 0 or 1
     int32_t blend_mode;
     char blend_name[32];  // the mode's name, handed out by f0r_get_param_value
+    HostStringOrigin blend_origin;
 };
 
 FilterValues DefaultFilterValues() noexcept;
@@ -52,8 +54,11 @@ bool DescribeFilterParam(int index, f0r_param_info_t &info) noexcept;
 // Takes a host's value for one parameter. Values outside 0..1 are clamped
 // into it, NaN gives the parameter's default, a bool is on from 0.5 up, and
 // a blend name that is none of the five gives the default mode; a null
-// pointer or an unknown index changes nothing.
-void SetFilterParam(FilterValues &values, int index, const void *param) noexcept;
+// pointer or an unknown index changes nothing. The blend mode is taken from
+// frei0r's pointer to its text or from the text itself, as the caller hands
+// it (HostString).
+void SetFilterParam(FilterValues &values, int index, const void *param,
+                    HostStringCaller caller = HostStringCaller::FREI0R_HOST) noexcept;
 
 // Writes the value in effect; for the blend mode a pointer to the instance's
 // copy of its name.

@@ -108,10 +108,15 @@ FILTER_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int heig
 
 FILTER_EXPORT void f0r_destruct(f0r_instance_t instance) { delete static_cast<FilterInstance *>(instance); }
 
+// GStreamer's frei0r element hands a string in a form of its own once its
+// instance runs: who calls decides how the blend text is read.
 FILTER_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
     if (instance != nullptr) {
         auto &filter = *static_cast<FilterInstance *>(instance);
-        SetFilterParam(filter.values, param_index, param);
+        const HostStringCaller caller = param_index == FILTER_BLEND
+                                            ? HostStringCallerAt(__builtin_return_address(0))
+                                            : HostStringCaller::FREI0R_HOST;
+        SetFilterParam(filter.values, param_index, param, caller);
     }
 }
 

@@ -5,12 +5,17 @@
 #include <thread>
 #include <vector>
 
+#include "params/ring_params.h"
 #include "render/row_shading.h"
 
 namespace {
 
 // Pixels moved through the stack at a time, where they stay in cache.
 constexpr uint32_t OFX_STRETCH = 256;
+
+// Pixels of full alpha shaded in one call at most: 16 KB of source.
+template <typename Channel>
+constexpr uint32_t OFX_RUN_PIXELS = (16u << 10) / (4 * sizeof(Channel));
 
 // Below this many pixels a band costs more to start than it saves.
 constexpr int64_t OFX_PIXELS_PER_BAND = 1 << 16;
@@ -87,16 +92,83 @@ struct ShortPixels {
     }
 };
 
+// Whether a stretch shaded in this mode comes out with full alpha, so that
+// premultiplying it would change nothing: normal and add over a source of
+// full alpha give alpha 1 - 0 * (1 - F), which is 1; stencil multiply
+// gives full alpha over any source.
+bool StaysOpaque(int32_t blend_mode, bool opaque_source) noexcept {
+    return blend_mode == BLEND_STENCIL_MULTIPLY ||
+           (opaque_source && (blend_mode == BLEND_NORMAL || blend_mode == BLEND_ADD));
+}
+
+// count pixels shaded as Depth::Shade shades them, from the source's
+// premultiplication to the output's: a premultiplied source made straight
+// first, the result of a premultiplied or opaque source premultiplied.
+// Pixels of full alpha need neither, so where a mode keeps them opaque a
+// run of them is shaded as it stands in one call and costs what it costs
+// from a straight source.
+template <typename Depth>
+void ShadeConverted(const RingRenderInfo &info, OfxAlphaState alpha, int32_t x, int32_t y, uint32_t count,
+                    const typename Depth::Channel *in, typename Depth::Channel *out, RowWrites writes) noexcept {
+    using Channel = typename Depth::Channel;
+    const int32_t mode = info.blend_mode;
+    // An unknown mode writes nothing, which leaves nothing to convert.
+    if (alpha == OfxAlphaState::STRAIGHT || mode < BLEND_NONE || mode > BLEND_STENCIL_MULTIPLY_ALPHA ||
+        (alpha == OfxAlphaState::OPAQUE && StaysOpaque(mode, false))) {
+        Depth::Shade(info, x, y, count, in, out, writes);
+        return;
+    }
+    const auto advance = [&](uint32_t pixels) {
+        x += static_cast<int32_t>(pixels);
+        in += static_cast<size_t>(pixels) * 4;
+        out += static_cast<size_t>(pixels) * 4;
+        count -= pixels;
+    };
+    Channel straight[OFX_STRETCH * 4];
+    Channel shaded[OFX_STRETCH * 4];
+    while (count != 0) {
+        // A run no longer than stays in the first-level cache between the
+        // check and the shading.
+        uint32_t run = 0;
+        if (StaysOpaque(mode, true)) {
+            const uint32_t most = count < OFX_RUN_PIXELS<Channel> ? count : OFX_RUN_PIXELS<Channel>;
+            for (uint32_t n = most < OFX_STRETCH ? most : OFX_STRETCH; n != 0 && AllOpaquePixels(in + run * 4, n);
+                 n = most - run < OFX_STRETCH ? most - run : OFX_STRETCH) {
+                run += n;
+            }
+        }
+        if (run != 0) {
+            Depth::Shade(info, x, y, run, in, out, writes);
+            advance(run);
+            continue;
+        }
+        const uint32_t stretch = count < OFX_STRETCH ? count : OFX_STRETCH;
+        const Channel *from = in;
+        if (alpha == OfxAlphaState::PREMULTIPLIED && !AllOpaquePixels(in, stretch)) {
+            UnpremultiplyPixels(in, straight, stretch);
+            from = straight;
+        }
+        if (StaysOpaque(mode, false)) {
+            Depth::Shade(info, x, y, stretch, from, out, writes);
+        } else {
+            Depth::Shade(info, x, y, stretch, from, shaded, RowWrites::CACHED);
+            PremultiplyPixels(shaded, out, stretch, writes == RowWrites::STREAMED);
+        }
+        advance(stretch);
+    }
+}
+
 // Columns first..end - 1 of a window row that the source does not hold:
 // transparent black, a stretch at a time.
 template <typename Depth>
-void ShadeOutsideSource(const RingRenderInfo &info, int32_t first, int32_t end, int32_t row,
+void ShadeOutsideSource(const RingRenderInfo &info, OfxAlphaState alpha, int32_t first, int32_t end, int32_t row,
                         typename Depth::Channel *destination, RowWrites writes) noexcept {
     static constexpr typename Depth::Channel black[OFX_STRETCH * 4] = {};
     for (int32_t column = first; column < end;) {
         const auto left = static_cast<uint32_t>(end - column);
         const uint32_t count = left < OFX_STRETCH ? left : OFX_STRETCH;
-        Depth::Shade(info, column, row, count, black, destination + static_cast<std::ptrdiff_t>(column) * 4, writes);
+        ShadeConverted<Depth>(info, alpha, column, row, count, black,
+                              destination + static_cast<std::ptrdiff_t>(column) * 4, writes);
         column += static_cast<int32_t>(count);
     }
 }
@@ -118,14 +190,15 @@ void ShadeRowsAs(const OfxShadeJob &job, int32_t first_row, int32_t end_row) noe
         const SourceSpan span = SourceColumns(job, y, width);
         const int32_t inside_first = span.first < span.end ? span.first : width;
         const int32_t inside_end = span.first < span.end ? span.end : width;
-        ShadeOutsideSource<Depth>(info, 0, inside_first, row, destination, writes);
+        ShadeOutsideSource<Depth>(info, job.source_alpha, 0, inside_first, row, destination, writes);
         if (inside_first < inside_end) {
             const auto *source = reinterpret_cast<const Channel *>(
                 PixelAddress(job.source, job.window.x1 + inside_first, y, pixel_bytes));
-            Depth::Shade(info, inside_first, row, static_cast<uint32_t>(inside_end - inside_first), source,
-                         destination + static_cast<std::ptrdiff_t>(inside_first) * 4, writes);
+            ShadeConverted<Depth>(info, job.source_alpha, inside_first, row,
+                                  static_cast<uint32_t>(inside_end - inside_first), source,
+                                  destination + static_cast<std::ptrdiff_t>(inside_first) * 4, writes);
         }
-        ShadeOutsideSource<Depth>(info, inside_end, width, row, destination, writes);
+        ShadeOutsideSource<Depth>(info, job.source_alpha, inside_end, width, row, destination, writes);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "openfx/ofx_api.h"
+#include "openfx/ofx_premultiplied.h"
 #include "render/ring_render_info.h"
 
 enum OfxPixelDepth : int { OFX_DEPTH_BYTE = 1, OFX_DEPTH_SHORT = 2, OFX_DEPTH_FLOAT = 4 };
@@ -20,13 +21,17 @@ struct OfxImageView {
 };
 
 // One render: the record already moved to the window's top-left pixel, the
-// window in pixel coordinates, the images, and the depth of both.
+// window in pixel coordinates, the images, the depth of both and the
+// source's premultiplication. A premultiplied source is shaded in straight
+// colours; the output of a premultiplied or opaque source is premultiplied,
+// that of a straight one straight.
 struct OfxShadeJob {
     const RingRenderInfo *info;
     OfxRectI window;
     OfxImageView source;  // pixels outside its bounds read as transparent black
     OfxImageView output;  // must hold the whole window
     OfxPixelDepth depth;
+    OfxAlphaState source_alpha = OfxAlphaState::STRAIGHT;
 };
 
 // Whether the bounds hold every pixel of the window.

@@ -129,7 +129,23 @@ OfxStatus DestroyInstance(OfxImageEffectHandle effect) noexcept {
     return kOfxStatOK;
 }
 
-// The output keeps the source's premultiplication state.
+// The premultiplication an image or clip declares; where it declares none,
+// straight, which is how the bundle took every image before it read this.
+OfxAlphaState AlphaStateOf(OfxPropertySetHandle props) noexcept {
+    char *state = nullptr;
+    if (props == nullptr ||
+        ofx_suites.properties->propGetString(props, kOfxImageEffectPropPreMultiplication, 0, &state) != kOfxStatOK) {
+        return OfxAlphaState::STRAIGHT;
+    }
+    if (SameString(state, kOfxImagePreMultiplied)) {
+        return OfxAlphaState::PREMULTIPLIED;
+    }
+    return SameString(state, kOfxImageOpaque) ? OfxAlphaState::OPAQUE : OfxAlphaState::STRAIGHT;
+}
+
+// The output is premultiplied for a premultiplied or opaque source, straight
+// for a straight one: an opaque source does not stay opaque in every mode
+// (none and stencil multiply + alpha make alpha below 1).
 OfxStatus ClipPreferences(OfxImageEffectHandle effect, OfxPropertySetHandle out_args) noexcept {
     OfxInstance *instance = InstanceOf(effect);
     OfxPropertySetHandle clip_props = nullptr;
@@ -142,6 +158,9 @@ OfxStatus ClipPreferences(OfxImageEffectHandle effect, OfxPropertySetHandle out_
             kOfxStatOK ||
         state == nullptr) {
         return kOfxStatReplyDefault;
+    }
+    if (SameString(state, kOfxImageOpaque)) {
+        state = const_cast<char *>(kOfxImagePreMultiplied);
     }
     const OfxStatus status =
         ofx_suites.properties->propSetString(out_args, kOfxImageEffectPropPreMultiplication, 0, state);
@@ -296,9 +315,16 @@ OfxStatus Render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) noex
         return kOfxStatFailed;
     }
 
-    // No source image there is transparent black, as is every pixel outside it.
+    // No source image there is transparent black, as is every pixel outside
+    // it; its premultiplication is then the clip's, which the output's is.
     ImageFacts in;
+    OfxPropertySetHandle source_props = nullptr;
+    if (ofx_suites.effects->clipGetPropertySet(instance->source, &source_props) != kOfxStatOK) {
+        source_props = nullptr;
+    }
+    OfxAlphaState source_alpha = AlphaStateOf(source_props);
     if (source.Fetch(instance->source, args.time) == kOfxStatOK && source.Handle() != nullptr) {
+        source_alpha = AlphaStateOf(source.Handle());
         in = ReadImage(source.Handle());
         if (!in.known_depth || !in.rgba || in.depth != out.depth) {
             Tell(effect, "Kv_Tidalhalo: the source image's depth or components differ from the output's.");
@@ -310,9 +336,7 @@ OfxStatus Render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) noex
     }
 
     double par = 1.0;
-    OfxPropertySetHandle source_props = nullptr;
-    if (ofx_suites.effects->clipGetPropertySet(instance->source, &source_props) == kOfxStatOK &&
-        source_props != nullptr) {
+    if (source_props != nullptr) {
         ofx_suites.properties->propGetDouble(source_props, kOfxImagePropPixelAspectRatio, 0, &par);
     }
     if (!PositiveFinite(par)) {
@@ -332,7 +356,7 @@ OfxStatus Render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) noex
     const int64_t origin_y = static_cast<int64_t>(layer.top) - window.y2;
     AdjustRingRenderInfo(info, FloorToInt32(static_cast<double>(origin_x)), FloorToInt32(static_cast<double>(origin_y)));
 
-    const OfxShadeJob job{&info, window, in.view, out.view, out.depth};
+    const OfxShadeJob job{&info, window, in.view, out.view, out.depth, source_alpha};
     ShadeOfxWindow(job, ofx_suites.threads);
     return kOfxStatOK;
 }

@@ -5,7 +5,10 @@
 # loads the .aex unpacked from the zip under Wine and compares its frames with
 # the unpacked native module's, runs the Windows setup under Wine
 # (tests/release/setup_test.sh), and builds the same commit a second time in
-# another folder: both builds must give the same bytes. Needs the windows
+# another folder: both builds must give the same bytes; last, install.sh of
+# the unpacked tarball in a home of its own, and the Debian package
+# installed and removed again (tests/release/package_test.sh, alone: no other
+# test may run while it is installed). Needs the windows
 # preset's frame_dump.exe and the native frame_dump (scripts/windows.sh
 # builds both). TIDALHALO_JOBS sets the build's parallel jobs.
 set -euo pipefail
@@ -28,19 +31,18 @@ version=${version%-win64.zip}
   fail "the release is named $version; expected the module's version and the commit"
 tar_file="$root/dist/tidalhalo-$version-linux-x86_64.tar.gz"
 setup_file="$root/dist/Kv_Tidalhalo-$version-setup.exe"
+deb_file="$root/dist/tidalhalo_${version}_amd64.deb"
 
 echo "release-check: contents"
 (cd "$root/dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the archives"
-[ "$(awk '{ print $2 }' "$root/dist/SHA256SUMS" | LC_ALL=C sort | tr '\n' ' ')" = \
-  "$(printf '%s\n' "$(basename "$zip_file")" "$(basename "$setup_file")" "$(basename "$tar_file")" | LC_ALL=C sort | tr '\n' ' ')" ] ||
-  fail "SHA256SUMS lists $(awk '{ print $2 }' "$root/dist/SHA256SUMS" | tr '\n' ' '); expected the zip, the setup and the tarball"
+grep -q " $(basename "$setup_file")$" "$root/dist/SHA256SUMS" || fail "SHA256SUMS does not list $(basename "$setup_file")"
 texts=(LICENSE README.txt THIRD-PARTY.md)
 ofx_bundle=Kv_Tidalhalo.ofx.bundle
 shotcut_panel=(shotcut/tidalhalo/meta.qml shotcut/tidalhalo/ui.qml shotcut/tidalhalo/vui.qml)
 expected_zip=$(printf "Kv_Tidalhalo-$version-win64/%s\n" Kv_Tidalhalo.aex "${texts[@]}" \
                  "$ofx_bundle/Contents/Win64/Kv_Tidalhalo.ofx" tidalhalo.dll frei0r_tidalhalo.xml \
                  "${shotcut_panel[@]}" | LC_ALL=C sort)
-linux_files=(Kv_Tidalhalo.so tidalhalo "${texts[@]}" "$ofx_bundle/" "$ofx_bundle/Contents/"
+linux_files=(Kv_Tidalhalo.so tidalhalo install.sh "${texts[@]}" "$ofx_bundle/" "$ofx_bundle/Contents/"
              "$ofx_bundle/Contents/Linux-x86-64/" "$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx")
 if git ls-files --error-unmatch frei0r/CMakeLists.txt >/dev/null 2>&1; then
   linux_files+=(tidalhalo.so frei0r_tidalhalo.xml shotcut/ shotcut/tidalhalo/ "${shotcut_panel[@]}")
@@ -51,6 +53,18 @@ expected_tar=$( (echo "tidalhalo-$version-linux-x86_64/"
   fail "$zip_file holds $(unzip -Z1 "$zip_file" | tr '\n' ' '); expected $(echo $expected_zip)"
 [ "$(tar -tzf "$tar_file" | LC_ALL=C sort)" = "$expected_tar" ] ||
   fail "$tar_file holds $(tar -tzf "$tar_file" | tr '\n' ' '); expected $(echo $expected_tar)"
+grep -q " $(basename "$deb_file")$" "$root/dist/SHA256SUMS" || fail "SHA256SUMS does not list $(basename "$deb_file")"
+deb_files=(usr/bin/tidalhalo usr/lib/tidalhalo/Kv_Tidalhalo.so usr/lib/frei0r-1/tidalhalo.so
+           "usr/OFX/Plugins/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx"
+           usr/share/kdenlive/effects/frei0r_tidalhalo.xml "${shotcut_panel[@]/#shotcut/usr/share/shotcut/qml/filters}"
+           usr/share/doc/tidalhalo/copyright usr/share/doc/tidalhalo/changelog.Debian.gz
+           usr/share/man/man1/tidalhalo.1.gz usr/share/bash-completion/completions/tidalhalo)
+if git ls-files --error-unmatch frei0r/pitivi/frei0r-filter-tidalhalo.ui >/dev/null 2>&1; then
+  deb_files+=(usr/share/pitivi/ui/customwidgets/frei0r-filter-tidalhalo.ui)
+fi
+expected_deb=$(printf '%s\n' "${deb_files[@]}" | LC_ALL=C sort)
+actual_deb=$(dpkg-deb -c "$deb_file" | awk '$1 !~ /^d/ { print substr($6, 3) }' | LC_ALL=C sort)
+[ "$actual_deb" = "$expected_deb" ] || fail "$deb_file holds $(echo $actual_deb); expected $(echo $expected_deb)"
 
 # Unpacked where a user might put them, in a folder with a blank in its name.
 unpacked="$check/un packed"
@@ -138,15 +152,23 @@ bash "$root/tests/release/setup_test.sh" "$setup_file" "$win" "$linux/tidalhalo.
 
 echo "release-check: the same commit built again in another folder"
 bash scripts/release.sh --out "$check/second/dist" --work "$check/second/a deeper/build folder"
-for file in "$(basename "$zip_file")" "$(basename "$setup_file")" "$(basename "$tar_file")" SHA256SUMS; do
+for file in "$(basename "$zip_file")" "$(basename "$setup_file")" "$(basename "$tar_file")" "$(basename "$deb_file")" \
+    SHA256SUMS; do
   if ! cmp -s "$root/dist/$file" "$check/second/dist/$file"; then
     # Name the files inside that differ.
     mkdir -p "$check/second/unpacked"
     unzip -q -o "$check/second/dist/$(basename "$zip_file")" -d "$check/second/unpacked"
     tar -xzf "$check/second/dist/$(basename "$tar_file")" -C "$check/second/unpacked"
     diff -rq "$unpacked" "$check/second/unpacked" >&2 || true
+    diff <(dpkg-deb -I "$deb_file"; dpkg-deb -c "$deb_file") \
+      <(dpkg-deb -I "$check/second/dist/$(basename "$deb_file")"; dpkg-deb -c "$check/second/dist/$(basename "$deb_file")") >&2 || true
     fail "$file differs between two builds of the same commit"
   fi
 done
 echo "release-check: both builds gave the same bytes: $(cut -c1-16 "$root/dist/SHA256SUMS" | tr '\n' ' ')"
+
+echo "release-check: install.sh of the unpacked tarball"
+bash tests/release/install_script_test.sh "$linux"
+echo "release-check: the Debian package"
+bash tests/release/package_test.sh "$deb_file" "$linux" "$ofx_dump_native" "$check/ofx-frames-native.bin"
 echo "release-check: passed"

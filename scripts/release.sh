@@ -6,11 +6,12 @@
 #   tidalhalo-<version>-linux-x86_64.tar.gz  the tool, the native module, the Linux OpenFX
 #                                            bundle (and the frei0r filter with its Kdenlive
 #                                            description and Shotcut panel when the tree builds
-#                                            one), the same texts
+#                                            one), install.sh, the same texts
+#   tidalhalo_<version>_amd64.deb            the Debian package (scripts/package-deb.sh)
 #   Kv_Tidalhalo-<version>-setup.exe         the zip's files in a Windows setup that installs
 #                                            them into every host and editor it finds, and
 #                                            their uninstaller (scripts/package-setup.sh)
-#   SHA256SUMS                               of all three
+#   SHA256SUMS                               of all four
 # <version> is the module's own version (params/identity.h) and the commit,
 # e.g. 2.0-1a2b3c4. The build starts from a fresh export of HEAD, so nothing
 # uncommitted and nothing built before gets in, and all it writes is
@@ -120,6 +121,8 @@ fi
 install -D -m 0755 "$native/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx" \
   "$stage/$linux_name/$ofx_bundle/Contents/Linux-x86-64/Kv_Tidalhalo.ofx"
 readme >"$stage/$linux_name/README.txt"
+# The user install of the unpacked archive (packaging/linux/install.sh).
+install -m 0755 "$src/packaging/linux/install.sh" "$stage/$linux_name/"
 install -m 0644 "$src/LICENSE" "$src/THIRD-PARTY.md" "$stage/$linux_name/"
 
 find "$stage/$win_name" -type f -exec chmod 0644 {} +
@@ -128,7 +131,8 @@ find "$stage" -type d -exec chmod 0755 {} +
 find "$stage" -exec touch -h -d "@$epoch" {} +
 
 mkdir -p "$out"
-rm -f "$out"/Kv_Tidalhalo-*-win64.zip "$out"/Kv_Tidalhalo-*-setup.exe "$out"/tidalhalo-*-linux-x86_64.tar.gz "$out/SHA256SUMS"
+rm -f "$out"/Kv_Tidalhalo-*-win64.zip "$out"/Kv_Tidalhalo-*-setup.exe "$out"/tidalhalo-*-linux-x86_64.tar.gz \
+  "$out"/tidalhalo_*_amd64.deb "$out/SHA256SUMS"
 (
   cd "$stage"
   # zip stores local times: the same in every time zone only under one.
@@ -137,13 +141,19 @@ rm -f "$out"/Kv_Tidalhalo-*-win64.zip "$out"/Kv_Tidalhalo-*-setup.exe "$out"/tid
     -cf - "$linux_name" | gzip -9 -n >"$out/$linux_name.tar.gz"
 )
 
+# The Debian package of the same build, maintained by the commit's author.
+deb_name="tidalhalo_${version}_amd64.deb"
+bash "$src/scripts/package-deb.sh" "$src" "$native" "$version" "$epoch" "$(git log -1 --format='%an <%ae>' HEAD)" \
+  "$out/$deb_name"
+
 # The Windows setup, from the zip's files with their times.
 setup_name="Kv_Tidalhalo-$version-setup.exe"
 bash "$src/scripts/package-setup.sh" "$stage/$win_name" "$version" "$out/$setup_name"
 
-(cd "$out" && sha256sum "$win_name.zip" "$setup_name" "$linux_name.tar.gz" >SHA256SUMS)
+(cd "$out" && sha256sum "$win_name.zip" "$setup_name" "$linux_name.tar.gz" "$deb_name" >SHA256SUMS)
 
 echo "release: $out/$win_name.zip"
 echo "release: $out/$setup_name"
 echo "release: $out/$linux_name.tar.gz"
+echo "release: $out/$deb_name"
 echo "release: $out/SHA256SUMS"

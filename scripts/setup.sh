@@ -16,9 +16,11 @@ packages=(
   frei0r-plugins-dev ffmpeg melt
   xvfb xauth xdotool dbus-daemon
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  python3-gi gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0
   libmpfr-dev
   libegl-mesa0 libgl1-mesa-dri libegl-dev libgl-dev libopengl-dev
   emscripten chromium
+  dpkg-dev lintian man-db
 )
 # The page's browser tests run with node and npm; a node that comes with its
 # own npm needs no Debian npm.
@@ -42,7 +44,7 @@ fi
 # The editors the frei0r filter's panels are tested in, without the extras
 # they recommend: their windows then have the layout the tests click in.
 editors=()
-for package in shotcut kdenlive; do
+for package in shotcut kdenlive pitivi; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
     editors+=("$package")
   fi

@@ -6,12 +6,14 @@
 # values. The filter's centre is (x * width, y * height) of the frame and
 # its radius and feather fractions of the width: on the 240 x 135 card a
 # radius of 0.25 is 60 pixels.
-# Usage: hosts_test.sh ffmpeg|melt|gstreamer|kdenlive PLUGIN_DIR TOOL [KDENLIVE_XML]
+# A PLUGIN_DIR of "-" leaves FREI0R_PATH unset: the hosts then find an
+# installed filter in their own folders.
+# Usage: hosts_test.sh ffmpeg|melt|gstreamer|kdenlive PLUGIN_DIR|- TOOL [KDENLIVE_XML]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/kdenlive_project.sh"
 host=$1
-export FREI0R_PATH=$2
+if [ "$2" = - ]; then unset FREI0R_PATH; else export FREI0R_PATH=$2; fi
 tool=$3
 effect_xml=${4:-}
 work=$(mktemp -d)

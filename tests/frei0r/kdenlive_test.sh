@@ -5,12 +5,14 @@
 # the property's value and logs it ("SET EFFECT PARAM"); every value must be
 # the filter's, in the filter's units. The filter reaches Kdenlive through
 # ~/.frei0r-1/lib and the description through ~/.local/share/kdenlive/effects
-# in a home of its own.
-# Usage: kdenlive_test.sh EFFECT_XML PLUGIN TOOL
+# in a home of its own. With "-" for both, the home stays empty: Kdenlive
+# must find an installed filter and description in the system's folders.
+# Usage: kdenlive_test.sh EFFECT_XML|- PLUGIN|- TOOL
 set -euo pipefail
 source "$(dirname "$0")/kdenlive_project.sh"
-effect_xml=$(readlink -f "$1")
-plugin=$(readlink -f "$2")
+effect_xml=$1 plugin=$2
+[ "$effect_xml" = - ] || effect_xml=$(readlink -f "$effect_xml")
+[ "$plugin" = - ] || plugin=$(readlink -f "$plugin")
 tool=$(readlink -f "$3")
 for program in kdenlive dbus-run-session Xvfb xdotool import; do
   command -v "$program" >/dev/null || { echo "kdenlive test: $program is missing"; exit 1; }
@@ -24,9 +26,13 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$work"
-mkdir -p home/.local/share/kdenlive/effects home/.frei0r-1/lib
-cp "$effect_xml" home/.local/share/kdenlive/effects/
-cp "$plugin" home/.frei0r-1/lib/
+mkdir home
+if [ "$effect_xml" != - ]; then
+  install -D -m 0644 -t home/.local/share/kdenlive/effects "$effect_xml"
+fi
+if [ "$plugin" != - ]; then
+  install -D -m 0644 -t home/.frei0r-1/lib "$plugin"
+fi
 "$tool" render --downsample 8 --blend normal --opacity 0 -o card.png
 
 # A project of one clip on one track.

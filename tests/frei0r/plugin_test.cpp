@@ -56,7 +56,9 @@ TEST(Frei0rPlugin, ParametersComeInTheirOrderWithTheirTypes) {
         Filter().get_param_info(&info, index);
         EXPECT_STREQ(info.name, expected[index].first) << index;
         EXPECT_EQ(info.type, expected[index].second) << index;
-        EXPECT_NE(info.explanation, nullptr) << index;
+        ASSERT_NE(info.explanation, nullptr) << index;
+        // Hosts show it as a tooltip: units in words, no bare factor.
+        EXPECT_EQ(std::string(info.explanation).find(" x "), std::string::npos) << info.explanation;
     }
     for (int index : {-1, 11, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
         f0r_param_info_t info{"untouched", 77, nullptr};
@@ -145,6 +147,51 @@ TEST(Frei0rPlugin, BlendIsReadByTheToolsNamesOrNumbersAndOtherwiseDefaults) {
     instance.SetString(kBlend, "add");
     other.SetString(kBlend, "none");
     EXPECT_EQ(instance.GetString(kBlend), "add");
+}
+
+// A text in a heap block of exactly its size: the sanitized build of this
+// test reports any byte read past its terminator.
+std::unique_ptr<char[]> HeapText(const std::string &text) {
+    auto copy = std::make_unique<char[]>(text.size() + 1);
+    std::memcpy(copy.get(), text.c_str(), text.size() + 1);
+    return copy;
+}
+
+// A host other than GStreamer's element hands frei0r's pointer from
+// anywhere: its stack, a copy on the heap at a new address each time (as
+// Python's ctypes does), or to a text whose address has zero low bytes, and
+// gets the mode every time; an accepted name or a text of 7 characters or
+// more handed itself is read as that text.
+TEST(Frei0rPlugin, BlendIsTakenFromFrei0rsPointerWhereverItIsAndFromTheNamesThemselves) {
+    const FilterInstance instance(Filter(), 8, 8);
+    std::vector<char> block(4096);
+    const auto base = reinterpret_cast<std::uintptr_t>(block.data());
+    char *aligned = block.data() + (256 - base % 256) % 256;
+    const std::pair<const char *, const char *> pointed[] = {
+        {"add", "add"}, {"none", "none"},   {"stencil-multiply", "stencil-multiply"}, {"4", "stencil-multiply"},
+        {"", "normal"}, {"a", "normal"},    {"stencil", "normal"},                    {"Add", "normal"}};
+    for (const auto &[text, mode] : pointed) {
+        for (int round = 0; round < 3; ++round) {
+            instance.SetString(kBlend, "stencil-multiply-alpha");
+            auto held = std::make_unique<const char *>(text);  // at a new heap address each round
+            Filter().set_param_value(instance.Get(), held.get(), kBlend);
+            EXPECT_EQ(instance.GetString(kBlend), mode) << "a pointer on the heap: \"" << text << '"';
+        }
+        std::strcpy(aligned, text);
+        instance.SetString(kBlend, "stencil-multiply-alpha");
+        auto held = std::make_unique<const char *>(aligned);
+        Filter().set_param_value(instance.Get(), held.get(), kBlend);
+        EXPECT_EQ(instance.GetString(kBlend), mode) << "a pointer with a zero low byte: \"" << text << '"';
+    }
+    const std::pair<std::string, const char *> itself[] = {
+        {"add", "add"},         {"none", "none"}, {"1", "none"}, {"5", "stencil-multiply-alpha"},
+        {"stencil", "normal"}, {"additive", "normal"}, {std::string(300, 'x'), "normal"}};
+    for (const auto &[text, mode] : itself) {
+        instance.SetString(kBlend, "stencil-multiply");
+        const std::unique_ptr<char[]> copy = HeapText(text);
+        Filter().set_param_value(instance.Get(), copy.get(), kBlend);
+        EXPECT_EQ(instance.GetString(kBlend), mode) << "the text itself: \"" << text.substr(0, 20) << '"';
+    }
 }
 
 TEST(Frei0rPlugin, HostileCallsChangeNothingAndReachNoMemory) {

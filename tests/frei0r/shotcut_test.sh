@@ -8,11 +8,14 @@
 # program only, so the test runs a copy of the program in a folder of its
 # own whose qml folder holds Shotcut's own entries and the panel; the
 # installed Shotcut is left as it is. The filter reaches it through
-# ~/.frei0r-1/lib in a home of its own.
-# Usage: shotcut_test.sh PANEL_DIR PLUGIN TOOL
+# ~/.frei0r-1/lib in a home of its own. With "-" for both, Shotcut runs from
+# where it is installed and the home stays empty: it must find an installed
+# panel among its own filters and the filter in the system's folder.
+# Usage: shotcut_test.sh PANEL_DIR|- PLUGIN|- TOOL
 set -euo pipefail
-panel=$(cd "$1" && pwd)
-plugin=$(readlink -f "$2")
+panel=$1 plugin=$2
+[ "$panel" = - ] || panel=$(cd "$panel" && pwd)
+[ "$plugin" = - ] || plugin=$(readlink -f "$plugin")
 tool=$(readlink -f "$3")
 for program in shotcut Xvfb xdotool import melt gcc; do
   command -v "$program" >/dev/null || { echo "shotcut test: $program is missing"; exit 1; }
@@ -27,14 +30,21 @@ cleanup() {
 trap cleanup EXIT
 cd "$work"
 
-mkdir -p bin share/shotcut/qml/filters home/.frei0r-1/lib
-cp "$shotcut_root/bin/shotcut" bin/
-for entry in "$shotcut_root"/share/shotcut/qml/*; do
-  [ "$(basename "$entry")" = filters ] || ln -s "$entry" share/shotcut/qml/
-done
-for entry in "$shotcut_root"/share/shotcut/qml/filters/*; do ln -s "$entry" share/shotcut/qml/filters/; done
-cp -r "$panel" share/shotcut/qml/filters/tidalhalo
-cp "$plugin" home/.frei0r-1/lib/
+mkdir home
+shotcut="$shotcut_root/bin/shotcut"
+if [ "$panel" != - ]; then
+  shotcut=bin/shotcut
+  mkdir -p bin share/shotcut/qml/filters
+  cp "$shotcut_root/bin/shotcut" bin/
+  for entry in "$shotcut_root"/share/shotcut/qml/*; do
+    [ "$(basename "$entry")" = filters ] || ln -s "$entry" share/shotcut/qml/
+  done
+  for entry in "$shotcut_root"/share/shotcut/qml/filters/*; do ln -s "$entry" share/shotcut/qml/filters/; done
+  cp -r "$panel" share/shotcut/qml/filters/tidalhalo
+fi
+if [ "$plugin" != - ]; then
+  install -D -m 0644 -t home/.frei0r-1/lib "$plugin"
+fi
 
 # Shotcut's release build sets QT_LOGGING_RULES to silence QML's warnings,
 # which would hide every error of the panel; this keeps the rules given here.
@@ -62,7 +72,7 @@ export DISPLAY=":$(cat display.txt)"
 
 export HOME="$work/home" QT_LOGGING_RULES="*.debug=true;qt.*.debug=false;qml=true;js=true"
 unset FREI0R_PATH
-LD_PRELOAD="$work/keep_rules.so" timeout -k 5 240 bin/shotcut --noupgrade "$work/card.png" >shotcut.log 2>&1 &
+LD_PRELOAD="$work/keep_rules.so" timeout -k 5 240 "$shotcut" --noupgrade "$work/card.png" >shotcut.log 2>&1 &
 pids+=($!)
 
 fail() {

@@ -31,22 +31,28 @@ std::vector<tidalhalo::test::NamedFrame> RenderFrames(const std::string &binary)
         {-20, 80, 70, 40, 35, 50, 512, {0.7, 0.6, 0.2}, {0.1, 0.3, 0.9}, false},
     };
     const double scales[] = {1.0, 0.5};
+    // Each source premultiplication: the noise's colours above their
+    // alphas are what a premultiplied host must never send, and are held.
+    const char *const states[] = {kOfxImageUnPreMultiplied, kOfxImagePreMultiplied, kOfxImageOpaque};
     std::vector<tidalhalo::test::NamedFrame> frames;
     for (double scale : scales) {
-        Effect *instance = host.CreateInstance(OfxRectD{0, 0, BOUNDS.x2 / scale * 2.0, BOUNDS.y2 / scale}, 2.0);
-        for (const char *depth : kDepths) {
-            HostImage source = HostImage::Make(depth, BOUNDS, 4, false);
-            FillImage(source, NoiseSamples(BOUNDS.x2, BOUNDS.y2, 3), BOUNDS.x2);
-            for (std::size_t s = 0; s < std::size(settings); ++s) {
-                for (int blend = 0; blend < 5; ++blend) {
-                    ApplySetting(host, *instance, settings[s], blend);
-                    HostImage output = HostImage::Make(depth, BOUNDS, 0, true);
-                    if (host.Render(*instance, {0.0, scale, scale, BOUNDS}, &source, &output) != kOfxStatOK) {
-                        throw std::runtime_error("a render failed");
+        for (const char *state : states) {
+            const OfxRectD rod{0, 0, BOUNDS.x2 / scale * 2.0, BOUNDS.y2 / scale};
+            Effect *instance = host.CreateInstance(rod, 2.0, state);
+            for (const char *depth : kDepths) {
+                HostImage source = HostImage::Make(depth, BOUNDS, 4, false);
+                FillImage(source, NoiseSamples(BOUNDS.x2, BOUNDS.y2, 3), BOUNDS.x2);
+                for (std::size_t s = 0; s < std::size(settings); ++s) {
+                    for (int blend = 0; blend < 5; ++blend) {
+                        ApplySetting(host, *instance, settings[s], blend);
+                        HostImage output = HostImage::Make(depth, BOUNDS, 0, true);
+                        if (host.Render(*instance, {0.0, scale, scale, BOUNDS}, &source, &output) != kOfxStatOK) {
+                            throw std::runtime_error("a render failed");
+                        }
+                        frames.push_back({std::string(depth) + " " + state + " scale " + std::to_string(scale) +
+                                              " setting " + std::to_string(s) + " blend " + std::to_string(blend),
+                                          WindowBytes(output, BOUNDS)});
                     }
-                    frames.push_back({std::string(depth) + " scale " + std::to_string(scale) + " setting " +
-                                          std::to_string(s) + " blend " + std::to_string(blend),
-                                      WindowBytes(output, BOUNDS)});
                 }
             }
         }

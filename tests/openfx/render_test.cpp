@@ -209,24 +209,5 @@ TEST(OfxRender, AHostileHostGetsAStatusAndNothingOutsideTheOutputIsWritten) {
     EXPECT_TRUE(rig.host.Breaches().empty()) << rig.host.Breaches()[0];
 }
 
-// The output keeps the source's premultiplication.
-TEST(OfxRender, ClipPreferencesKeepTheSourcesPremultiplication) {
-    TestHost host(TIDALHALO_OFX_PLUGIN);
-    ASSERT_EQ(host.Load(), kOfxStatOK);
-    ASSERT_EQ(host.Describe(), kOfxStatOK);
-    ASSERT_EQ(host.DescribeInContext(), kOfxStatOK);
-    for (const char *state : {kOfxImagePreMultiplied, kOfxImageUnPreMultiplied, kOfxImageOpaque}) {
-        Effect *instance = host.CreateInstance(kRod, 1.0, state);
-        ASSERT_NE(instance, nullptr);
-        PropertySet out;
-        out.what = "clip preferences";
-        out.Define(kOfxImageEffectPropPreMultiplication, 's', 1, true);
-        out.properties[kOfxImageEffectPropPreMultiplication].strings = {kOfxImagePreMultiplied};
-        EXPECT_EQ(host.ClipPreferences(*instance, out), kOfxStatOK);
-        EXPECT_EQ(out.Find(kOfxImageEffectPropPreMultiplication)->strings, std::vector<std::string>{state});
-    }
-    EXPECT_TRUE(host.Breaches().empty()) << host.Breaches()[0];
-}
-
 }  // namespace
 }  // namespace tidalhalo::ofxtest

@@ -92,40 +92,47 @@ TEST(OfxWideFrame, ASourceHoldingPartOfTheWindowIsTransparentBlackBeyondIt) {
 // A window whose source and output together outgrow the cache is written
 // straight to memory: the same bytes as the window in strips small enough
 // to be written through it. Most alphas are high, so that most pixels the
-// ring cannot reach come out as they went in and take the streamed stores.
+// ring cannot reach come out as they went in and take the streamed stores;
+// a premultiplied source in modes normal and none streams its premultiplied
+// pixels too.
 TEST(OfxWideFrame, AWindowWrittenStraightToMemoryEqualsItsStrips) {
     struct Size {
         const char *depth;
         int width, height;  // 52 MB in and out together, more than any cache
     };
-    for (const Size size : {Size{kOfxBitDepthByte, 2600, 2500}, Size{kOfxBitDepthFloat, 1300, 1250}}) {
-        const OfxRectI bounds{0, 0, size.width, size.height};
-        TestHost host(TIDALHALO_OFX_PLUGIN);
-        ASSERT_EQ(host.Load(), kOfxStatOK);
-        ASSERT_EQ(host.Describe(), kOfxStatOK);
-        ASSERT_EQ(host.DescribeInContext(), kOfxStatOK);
-        Effect *instance = host.CreateInstance(OfxRectD{0, 0, double(size.width), double(size.height)});
-        ASSERT_NE(instance, nullptr);
-        std::vector<uint16_t> samples = NoiseSamples(size.width, size.height, 11);
-        for (std::size_t alpha = 3; alpha < samples.size(); alpha += 4) {
-            samples[alpha] |= alpha % 64 == 3 ? 0 : 0x8000;
-        }
-        HostImage source = HostImage::Make(size.depth, bounds, 0, false);
-        FillImage(source, samples, size.width);
-        const RingSetting ring{size.width / 2.0, size.height / 2.0, size.width / 3.0, 40, 50, 100, 3,
-                               {1.0, 1.0, 1.0}, {0.0, 0.5, 1.0}, true};
-        ApplySetting(host, *instance, ring, 1);
-        std::vector<std::vector<unsigned char>> frames;
-        for (const int strip : {size.height, 100}) {
-            HostImage output = HostImage::Make(size.depth, bounds, 0, false, 0x5A);
-            for (int y = 0; y < size.height; y += strip) {
-                const OfxRectI window{0, y, size.width, std::min(y + strip, size.height)};
-                ASSERT_EQ(host.Render(*instance, {0.0, 1.0, 1.0, window}, &source, &output), kOfxStatOK);
+    const std::pair<const char *, int> cases[] = {
+        {kOfxImageUnPreMultiplied, 1}, {kOfxImagePreMultiplied, 1}, {kOfxImagePreMultiplied, 0}};
+    for (const auto &[premultiplication, blend] : cases) {
+        for (const Size size : {Size{kOfxBitDepthByte, 2600, 2500}, Size{kOfxBitDepthFloat, 1300, 1250}}) {
+            const OfxRectI bounds{0, 0, size.width, size.height};
+            TestHost host(TIDALHALO_OFX_PLUGIN);
+            ASSERT_EQ(host.Load(), kOfxStatOK);
+            ASSERT_EQ(host.Describe(), kOfxStatOK);
+            ASSERT_EQ(host.DescribeInContext(), kOfxStatOK);
+            Effect *instance =
+                host.CreateInstance(OfxRectD{0, 0, double(size.width), double(size.height)}, 1.0, premultiplication);
+            ASSERT_NE(instance, nullptr);
+            std::vector<uint16_t> samples = NoiseSamples(size.width, size.height, 11);
+            for (std::size_t alpha = 3; alpha < samples.size(); alpha += 4) {
+                samples[alpha] |= alpha % 64 == 3 ? 0 : 0x8000;
             }
-            frames.push_back(WindowBytes(output, bounds));
+            HostImage source = HostImage::Make(size.depth, bounds, 0, false);
+            FillImage(source, samples, size.width);
+            const RingSetting ring{size.width / 2.0, size.height / 2.0, size.width / 3.0, 40, 50, 100, 3,
+                                   {1.0, 1.0, 1.0}, {0.0, 0.5, 1.0}, true};
+            ApplySetting(host, *instance, ring, blend);
+            std::vector<std::vector<unsigned char>> frames;
+            for (const int strip : {size.height, 100}) {
+                HostImage output = HostImage::Make(size.depth, bounds, 0, false, 0x5A);
+                for (int y = 0; y < size.height; y += strip) {
+                    const OfxRectI window{0, y, size.width, std::min(y + strip, size.height)};
+                    ASSERT_EQ(host.Render(*instance, {0.0, 1.0, 1.0, window}, &source, &output), kOfxStatOK);
+                }
+                frames.push_back(WindowBytes(output, bounds));
+            }
+            EXPECT_TRUE(frames[0] == frames[1]) << size.depth << " " << premultiplication << " blend " << blend;
+            EXPECT_TRUE(host.Breaches().empty()) << host.Breaches()[0];
         }
-        EXPECT_TRUE(frames[0] == frames[1]) << size.depth;
-        EXPECT_TRUE(host.Breaches().empty()) << host.Breaches()[0];
     }
 }
 
