@@ -3,7 +3,8 @@
 # scripts/release.sh into dist/, then checks the archives' contents and
 # checksums, renders the test card with the tool unpacked from the tarball,
 # loads the .aex unpacked from the zip under Wine and compares its frames with
-# the unpacked native module's, and builds the same commit a second time in
+# the unpacked native module's, runs the Windows setup under Wine
+# (tests/release/setup_test.sh), and builds the same commit a second time in
 # another folder: both builds must give the same bytes; last, install.sh of
 # the unpacked tarball in a home of its own, and the Debian package
 # installed and removed again (tests/release/package_test.sh, alone: no other
@@ -29,10 +30,12 @@ version=${version%-win64.zip}
 [[ "$version" == "$(cmake -P cmake/version.cmake)-$(git rev-parse --short=7 HEAD)" ]] ||
   fail "the release is named $version; expected the module's version and the commit"
 tar_file="$root/dist/tidalhalo-$version-linux-x86_64.tar.gz"
+setup_file="$root/dist/Kv_Tidalhalo-$version-setup.exe"
 deb_file="$root/dist/tidalhalo_${version}_amd64.deb"
 
 echo "release-check: contents"
 (cd "$root/dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the archives"
+grep -q " $(basename "$setup_file")$" "$root/dist/SHA256SUMS" || fail "SHA256SUMS does not list $(basename "$setup_file")"
 texts=(LICENSE README.txt THIRD-PARTY.md)
 ofx_bundle=Kv_Tidalhalo.ofx.bundle
 shotcut_panel=(shotcut/tidalhalo/meta.qml shotcut/tidalhalo/ui.qml shotcut/tidalhalo/vui.qml)
@@ -143,9 +146,14 @@ frei0r_dump_native="$root/build/native/tests/frei0r/frei0r_frame_dump"
 "$root/cmake/wine-run.sh" "$frei0r_dump_windows" "$win/tidalhalo.dll" "$check/frei0r-frames-windows.bin" \
   "$check/frei0r-frames-native.bin"
 
+echo "release-check: the Windows setup under Wine, installing the unpacked zip's files"
+bash "$root/tests/release/setup_test.sh" "$setup_file" "$win" "$linux/tidalhalo.so" "$frei0r_dump_native" \
+  "$frei0r_dump_windows" "$check/setup"
+
 echo "release-check: the same commit built again in another folder"
 bash scripts/release.sh --out "$check/second/dist" --work "$check/second/a deeper/build folder"
-for file in "$(basename "$zip_file")" "$(basename "$tar_file")" "$(basename "$deb_file")" SHA256SUMS; do
+for file in "$(basename "$zip_file")" "$(basename "$setup_file")" "$(basename "$tar_file")" "$(basename "$deb_file")" \
+    SHA256SUMS; do
   if ! cmp -s "$root/dist/$file" "$check/second/dist/$file"; then
     # Name the files inside that differ.
     mkdir -p "$check/second/unpacked"

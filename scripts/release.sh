@@ -8,10 +8,13 @@
 #                                            description and Shotcut panel when the tree builds
 #                                            one), install.sh, the same texts
 #   tidalhalo_<version>_amd64.deb            the Debian package (scripts/package-deb.sh)
-#   SHA256SUMS                               of all three
+#   Kv_Tidalhalo-<version>-setup.exe         the zip's files in a Windows setup that installs
+#                                            them into every host and editor it finds, and
+#                                            their uninstaller (scripts/package-setup.sh)
+#   SHA256SUMS                               of all four
 # <version> is the module's own version (params/identity.h) and the commit,
 # e.g. 2.0-1a2b3c4. The build starts from a fresh export of HEAD, so nothing
-# uncommitted and nothing built before gets in, and both archives are
+# uncommitted and nothing built before gets in, and all it writes is
 # reproducible: the same commit gives the same bytes in any folder.
 #
 #   bash scripts/release.sh [--out DIR] [--work DIR]
@@ -128,7 +131,8 @@ find "$stage" -type d -exec chmod 0755 {} +
 find "$stage" -exec touch -h -d "@$epoch" {} +
 
 mkdir -p "$out"
-rm -f "$out"/Kv_Tidalhalo-*-win64.zip "$out"/tidalhalo-*-linux-x86_64.tar.gz "$out"/tidalhalo_*_amd64.deb "$out/SHA256SUMS"
+rm -f "$out"/Kv_Tidalhalo-*-win64.zip "$out"/Kv_Tidalhalo-*-setup.exe "$out"/tidalhalo-*-linux-x86_64.tar.gz \
+  "$out"/tidalhalo_*_amd64.deb "$out/SHA256SUMS"
 (
   cd "$stage"
   # zip stores local times: the same in every time zone only under one.
@@ -142,9 +146,14 @@ deb_name="tidalhalo_${version}_amd64.deb"
 bash "$src/scripts/package-deb.sh" "$src" "$native" "$version" "$epoch" "$(git log -1 --format='%an <%ae>' HEAD)" \
   "$out/$deb_name"
 
-(cd "$out" && sha256sum "$win_name.zip" "$linux_name.tar.gz" "$deb_name" >SHA256SUMS)
+# The Windows setup, from the zip's files with their times.
+setup_name="Kv_Tidalhalo-$version-setup.exe"
+bash "$src/scripts/package-setup.sh" "$stage/$win_name" "$version" "$out/$setup_name"
+
+(cd "$out" && sha256sum "$win_name.zip" "$setup_name" "$linux_name.tar.gz" "$deb_name" >SHA256SUMS)
 
 echo "release: $out/$win_name.zip"
+echo "release: $out/$setup_name"
 echo "release: $out/$linux_name.tar.gz"
 echo "release: $out/$deb_name"
 echo "release: $out/SHA256SUMS"

@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   wine wine64
   clang libclang-rt-14-dev llvm
-  zip unzip
+  zip unzip nsis
   frei0r-plugins-dev ffmpeg melt
   xvfb xauth xdotool dbus-daemon
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad

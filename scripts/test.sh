@@ -3,7 +3,8 @@
 # again under ASan and UBSan and the multithreaded renders under TSan; each
 # fuzzer for a bounded time (TIDALHALO_FUZZ_SECONDS, 30 by default); then the
 # checks of the Windows module and the tests under Wine; last the release,
-# built twice in two folders and checked as a user would unpack it.
+# built twice in two folders and checked as a user would unpack it, its
+# Windows setup run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
