@@ -7,13 +7,7 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko: the prefix is for console programs only.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
-if [ -x /usr/lib/wine/wine64 ]; then
-  wine=/usr/lib/wine/wine64
-  wineserver=/usr/lib/wine/wineserver64
-else
-  wine=$(command -v wine64 || command -v wine)
-  wineserver=$(command -v wineserver)
-fi
+. "$here/wine-binaries.sh"
 # Debian's wine starts a server that quits as soon as its last program ends,
 # so the next program can meet it closing. A server that stays a minute
 # serves a whole test run; starting one when one runs fails quickly. Wine's

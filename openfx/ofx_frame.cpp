@@ -127,24 +127,29 @@ void ShadeConverted(const RingRenderInfo &info, OfxAlphaState alpha, int32_t x, 
     Channel straight[OFX_STRETCH * 4];
     Channel shaded[OFX_STRETCH * 4];
     while (count != 0) {
-        // A run no longer than stays in the first-level cache between the
-        // check and the shading.
-        uint32_t run = 0;
-        if (StaysOpaque(mode, true)) {
+        const uint32_t stretch = count < OFX_STRETCH ? count : OFX_STRETCH;
+        // Full alpha decides something only where a run may form or a
+        // premultiplied source may skip its conversion.
+        const bool opaque = (alpha == OfxAlphaState::PREMULTIPLIED || StaysOpaque(mode, true)) &&
+                            AllOpaquePixels(in, stretch);
+        if (opaque && StaysOpaque(mode, true)) {
+            // The stretches of full alpha that follow join it, as many as
+            // stay in the first-level cache between the check and the shading.
             const uint32_t most = count < OFX_RUN_PIXELS<Channel> ? count : OFX_RUN_PIXELS<Channel>;
-            for (uint32_t n = most < OFX_STRETCH ? most : OFX_STRETCH; n != 0 && AllOpaquePixels(in + run * 4, n);
-                 n = most - run < OFX_STRETCH ? most - run : OFX_STRETCH) {
-                run += n;
+            uint32_t run = stretch;
+            while (run < most) {
+                const uint32_t next = most - run < OFX_STRETCH ? most - run : OFX_STRETCH;
+                if (!AllOpaquePixels(in + static_cast<size_t>(run) * 4, next)) {
+                    break;
+                }
+                run += next;
             }
-        }
-        if (run != 0) {
             Depth::Shade(info, x, y, run, in, out, writes);
             advance(run);
             continue;
         }
-        const uint32_t stretch = count < OFX_STRETCH ? count : OFX_STRETCH;
         const Channel *from = in;
-        if (alpha == OfxAlphaState::PREMULTIPLIED && !AllOpaquePixels(in, stretch)) {
+        if (alpha == OfxAlphaState::PREMULTIPLIED && !opaque) {
             UnpremultiplyPixels(in, straight, stretch);
             from = straight;
         }
@@ -159,11 +164,15 @@ void ShadeConverted(const RingRenderInfo &info, OfxAlphaState alpha, int32_t x, 
 }
 
 // Columns first..end - 1 of a window row that the source does not hold:
-// transparent black, a stretch at a time.
+// transparent black, a stretch at a time. Transparent black is straight as
+// it stands, so a premultiplied source's needs only the output converted.
 template <typename Depth>
 void ShadeOutsideSource(const RingRenderInfo &info, OfxAlphaState alpha, int32_t first, int32_t end, int32_t row,
                         typename Depth::Channel *destination, RowWrites writes) noexcept {
     static constexpr typename Depth::Channel black[OFX_STRETCH * 4] = {};
+    if (alpha == OfxAlphaState::PREMULTIPLIED) {
+        alpha = OfxAlphaState::OPAQUE;
+    }
     for (int32_t column = first; column < end;) {
         const auto left = static_cast<uint32_t>(end - column);
         const uint32_t count = left < OFX_STRETCH ? left : OFX_STRETCH;

@@ -31,28 +31,50 @@ __m128i StraightLanes8(__m128i pixel) noexcept {
     const __m128i alpha = _mm_shuffle_epi32(pixel, _MM_SHUFFLE(3, 3, 3, 3));
     __m128i numerator = _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(pixel, 8), pixel), _mm_srli_epi32(alpha, 1));
     numerator = _mm_or_si128(_mm_andnot_si128(alpha_lane, numerator), _mm_and_si128(alpha_lane, alpha));
-    const __m128i divisor = _mm_or_si128(_mm_andnot_si128(alpha_lane, alpha), _mm_and_si128(alpha_lane, _mm_set1_epi32(1)));
+    const __m128i divisor =
+        _mm_or_si128(_mm_andnot_si128(alpha_lane, alpha), _mm_and_si128(alpha_lane, _mm_set1_epi32(1)));
     return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(numerator), _mm_cvtepi32_ps(divisor)));
 }
 
 // Streaming stores need 16-byte alignment.
 bool Aligned(const void *to) noexcept { return (reinterpret_cast<uintptr_t>(to) & 15u) == 0; }
 
-uint32_t StraightChannel8(uint32_t c, uint32_t a) noexcept {
-    if (a == 0) {
-        return 0;
+// The integer rules a pixel at a time, for any full intensity: the 16-bit
+// pixels, and the 8-bit ones left over after whole registers.
+template <typename Channel, uint64_t MAX>
+void UnpremultiplyEach(const Channel *in, Channel *out, size_t count) noexcept {
+    for (size_t k = 0; k < count; ++k, in += 4, out += 4) {
+        const uint64_t a = in[3];
+        Channel pixel[4] = {0, 0, 0, static_cast<Channel>(a)};
+        for (int c = 0; c < 3 && a != 0; ++c) {
+            const uint64_t quotient = (in[c] * MAX + a / 2) / a;
+            pixel[c] = static_cast<Channel>(quotient < MAX ? quotient : MAX);
+        }
+        std::memcpy(out, pixel, sizeof pixel);
     }
-    const uint32_t quotient = (c * 255u + a / 2u) / a;
-    return quotient < 255u ? quotient : 255u;
+}
+
+template <typename Channel, uint64_t MAX>
+void PremultiplyEach(const Channel *in, Channel *out, size_t count) noexcept {
+    for (size_t k = 0; k < count; ++k, in += 4, out += 4) {
+        const uint64_t a = in[3];
+        Channel pixel[4] = {0, 0, 0, static_cast<Channel>(a)};
+        for (int c = 0; c < 3; ++c) {
+            pixel[c] = static_cast<Channel>((in[c] * a + MAX / 2) / MAX);
+        }
+        std::memcpy(out, pixel, sizeof pixel);
+    }
 }
 
 // (c * a + 127) / 255 for eight 16-bit lanes: x / 255 is (x + 1 + (x >> 8)) >> 8
 // for every x up to 255 * 255 + 127. Alpha lanes are kept.
 __m128i PremultipliedLanes8(__m128i lanes) noexcept {
     const __m128i alpha_lanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
-    const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+    const __m128i alpha =
+        _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
     const __m128i x = _mm_add_epi16(_mm_mullo_epi16(lanes, alpha), _mm_set1_epi16(127));
-    const __m128i quotient = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+    const __m128i quotient =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
     return _mm_or_si128(_mm_andnot_si128(alpha_lanes, quotient), _mm_and_si128(alpha_lanes, lanes));
 }
 
@@ -66,28 +88,11 @@ void UnpremultiplyPixels(const uint8_t *in, uint8_t *out, size_t count) noexcept
         const __m128i high = _mm_packs_epi32(StraightLanes8(wide.pixel[2]), StraightLanes8(wide.pixel[3]));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 4 * k), _mm_packus_epi16(low, high));
     }
-    for (; k < count; ++k) {
-        const uint8_t *p = in + 4 * k;
-        const uint32_t a = p[3];
-        const uint8_t pixel[4] = {static_cast<uint8_t>(StraightChannel8(p[0], a)),
-                                  static_cast<uint8_t>(StraightChannel8(p[1], a)),
-                                  static_cast<uint8_t>(StraightChannel8(p[2], a)), static_cast<uint8_t>(a)};
-        std::memcpy(out + 4 * k, pixel, 4);
-    }
+    UnpremultiplyEach<uint8_t, 255>(in + 4 * k, out + 4 * k, count - k);
 }
 
 void UnpremultiplyPixels(const uint16_t *in, uint16_t *out, size_t count) noexcept {
-    for (size_t k = 0; k < count; ++k, in += 4, out += 4) {
-        const uint64_t a = in[3];
-        uint16_t pixel[4] = {0, 0, 0, static_cast<uint16_t>(a)};
-        if (a != 0) {
-            for (int c = 0; c < 3; ++c) {
-                const uint64_t quotient = (in[c] * uint64_t{65535} + a / 2) / a;
-                pixel[c] = static_cast<uint16_t>(quotient < 65535 ? quotient : 65535);
-            }
-        }
-        std::memcpy(out, pixel, sizeof pixel);
-    }
+    UnpremultiplyEach<uint16_t, 65535>(in, out, count);
 }
 
 void UnpremultiplyPixels(const float *in, float *out, size_t count) noexcept {
@@ -130,24 +135,11 @@ void PremultiplyPixels(const uint8_t *in, uint8_t *out, size_t count, bool strea
     if (stream) {
         _mm_sfence();
     }
-    for (; k < count; ++k) {
-        const uint8_t *p = in + 4 * k;
-        const uint32_t a = p[3];
-        const uint8_t pixel[4] = {static_cast<uint8_t>((p[0] * a + 127u) / 255u),
-                                  static_cast<uint8_t>((p[1] * a + 127u) / 255u),
-                                  static_cast<uint8_t>((p[2] * a + 127u) / 255u), static_cast<uint8_t>(a)};
-        std::memcpy(out + 4 * k, pixel, 4);
-    }
+    PremultiplyEach<uint8_t, 255>(in + 4 * k, out + 4 * k, count - k);
 }
 
 void PremultiplyPixels(const uint16_t *in, uint16_t *out, size_t count, bool) noexcept {
-    for (size_t k = 0; k < count; ++k, in += 4, out += 4) {
-        const uint32_t a = in[3];
-        const uint16_t pixel[4] = {static_cast<uint16_t>((in[0] * a + 32767u) / 65535u),
-                                   static_cast<uint16_t>((in[1] * a + 32767u) / 65535u),
-                                   static_cast<uint16_t>((in[2] * a + 32767u) / 65535u), static_cast<uint16_t>(a)};
-        std::memcpy(out, pixel, sizeof pixel);
-    }
+    PremultiplyEach<uint16_t, 65535>(in, out, count);
 }
 
 void PremultiplyPixels(const float *in, float *out, size_t count, bool stream) noexcept {

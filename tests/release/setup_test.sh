@@ -28,13 +28,7 @@ fail() {
   exit 1
 }
 
-if [ -x /usr/lib/wine/wine64 ]; then
-  wine=/usr/lib/wine/wine64
-  wineserver=/usr/lib/wine/wineserver64
-else
-  wine=$(command -v wine64 || command -v wine)
-  wineserver=$(command -v wineserver)
-fi
+. "$(dirname "$0")/../../cmake/wine-binaries.sh"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Only prefixes of its own: the caller's is neither used nor removed.
 unset WINEPREFIX
